@@ -1,0 +1,30 @@
+# The two commands of the README: `make run` and `make test`. Each does its own set-up.
+BUILD ?= build
+
+.PHONY: setup run test bench sanitizers fuzz format clean
+
+setup:
+	bash scripts/setup.sh $(BUILD)
+
+run: setup
+	$(BUILD)/sayloom
+
+test: setup
+	bash scripts/run-tests.sh $(BUILD)
+
+bench: setup
+	bash scripts/run-bench.sh
+
+# The unit tests again under AddressSanitizer+UBSan and ThreadSanitizer.
+sanitizers: setup
+	bash scripts/run-sanitizers.sh
+
+# Every fuzz target for a bounded time (FUZZ_SECONDS each).
+fuzz: setup
+	bash scripts/run-fuzz.sh
+
+format:
+	git ls-files '*.c' '*.h' '*.cpp' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan build-tsan build-bench build-fuzz

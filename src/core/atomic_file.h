@@ -1,0 +1,30 @@
+#pragma once
+// The one way Sayloom writes its files: the new content goes to a temporary file in the target's
+// folder, is synchronised to storage, and is renamed over the target, so a reader sees either the
+// old complete file or the new complete file. Stateless; any thread. Two writers of the same file
+// are not coordinated beyond the rename (the last one wins).
+//
+// Errors: std::filesystem::filesystem_error / std::system_error with the platform's text for file
+// system failures, nlohmann::json::exception for JSON that does not parse. A failed write leaves
+// the previous file untouched and no temporary file behind.
+#include <filesystem>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace sayloom::AtomicFile {
+
+// Pretty-printed JSON with keys in sorted order (nlohmann's object map is ordered). Strings that
+// are not valid UTF-8 are written with U+FFFD in place of the broken bytes, so encoding never fails.
+void write(const nlohmann::json& value, const std::filesystem::path& target);
+
+// Atomically replaces `target` with exactly `bytes`; creates missing parent folders.
+void writeBytes(std::string_view bytes, const std::filesystem::path& target);
+
+// Reads and parses the whole file.
+nlohmann::json read(const std::filesystem::path& source);
+
+// Reads the whole file as bytes.
+std::string readBytes(const std::filesystem::path& source);
+
+}  // namespace sayloom::AtomicFile

@@ -1,0 +1,51 @@
+#include "core/data_paths.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace sayloom::DataPaths {
+
+namespace {
+
+std::filesystem::path homeDirectory() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    return home;
+  }
+  if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+    return entry->pw_dir;
+  }
+  return std::filesystem::current_path();
+}
+
+}  // namespace
+
+std::filesystem::path root() {
+  if (const char* value = std::getenv("SAYLOOM_DATA_DIR"); value != nullptr) {
+    return std::filesystem::absolute(std::filesystem::path(value));
+  }
+  return applicationSupport() / "Sayloom Native";
+}
+
+std::filesystem::path applicationSupport() {
+  if (const char* value = std::getenv("XDG_DATA_HOME"); value != nullptr) {
+    std::filesystem::path path(value);
+    if (path.is_absolute()) {
+      return path;
+    }
+  }
+  return homeDirectory() / ".local" / "share";
+}
+
+std::filesystem::path noteDirectory(const std::string& id, const std::filesystem::path& root) {
+  return root / "Notes" / id;
+}
+
+std::filesystem::path audioDirectory(const std::string& id, const std::filesystem::path& root) {
+  return noteDirectory(id, root) / "Audio";
+}
+
+std::filesystem::path modelFile(const std::filesystem::path& root) { return root / "Models" / "ggml-base.bin"; }
+
+}  // namespace sayloom::DataPaths

@@ -1,0 +1,26 @@
+#pragma once
+// Where Sayloom keeps its data. Computed afresh at every call (nothing is cached), so the
+// environment applies to the whole process. Stateless; any thread.
+#include <filesystem>
+#include <string>
+
+namespace sayloom::DataPaths {
+
+// $SAYLOOM_DATA_DIR when the variable is present (even empty; a relative value resolves against
+// the working directory), otherwise applicationSupport() / "Sayloom Native".
+std::filesystem::path root();
+
+// The per-user application data folder: $XDG_DATA_HOME when it is an absolute path, otherwise
+// $HOME/.local/share.
+std::filesystem::path applicationSupport();
+
+// root / "Notes" / id
+std::filesystem::path noteDirectory(const std::string& id, const std::filesystem::path& root);
+
+// root / "Notes" / id / "Audio": the recording's chunk files and per-chunk transcripts.
+std::filesystem::path audioDirectory(const std::string& id, const std::filesystem::path& root);
+
+// root / "Models" / "ggml-base.bin"
+std::filesystem::path modelFile(const std::filesystem::path& root);
+
+}  // namespace sayloom::DataPaths

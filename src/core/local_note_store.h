@@ -1,0 +1,41 @@
+#pragma once
+// The local note store: saves a note's "note.json" under root / "Notes" / id and lists every note
+// at start. It never deletes or moves anything; a note folder it cannot read is reported by name
+// and left as it is.
+//
+// Thread contract: every operation may be called from any thread; operations of one store are
+// serialised by an internal mutex (a save and a list never interleave). They block on disk I/O,
+// so the application calls them off the main thread.
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/native_note.h"
+
+namespace sayloom {
+
+struct NoteListing {
+  std::vector<NativeNote> notes;     // newest first; equal times keep the folder listing order
+  std::vector<std::string> warnings;  // one per unreadable entry, in listing order
+};
+
+class LocalNoteStore {
+public:
+  explicit LocalNoteStore(std::filesystem::path root);
+
+  const std::filesystem::path& root() const noexcept { return m_root; }
+
+  // Throws NativeError(messages::invalidNoteId) before touching the disk when the id is not a
+  // UUID; otherwise AtomicFile's errors. The previous note.json survives every failure.
+  void save(const NativeNote& note);
+
+  // Throws the file system's error only when "Notes" exists but cannot be listed.
+  NoteListing list();
+
+private:
+  std::filesystem::path m_root;
+  std::mutex m_mutex;
+};
+
+}  // namespace sayloom

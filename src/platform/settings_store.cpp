@@ -1,0 +1,26 @@
+#include "platform/settings_store.h"
+
+namespace sayloom::platform {
+
+namespace {
+constexpr auto cpuOnlyKey = "cpuOnly";
+constexpr auto overlayShortcutKey = "overlayShortcut";
+}  // namespace
+
+SettingsStore::SettingsStore() : m_settings(QStringLiteral("kr.tovik"), QStringLiteral("sayloom")) {}
+
+bool SettingsStore::cpuOnly() const { return m_settings.value(cpuOnlyKey, false).toBool(); }
+
+void SettingsStore::setCpuOnly(bool value) {
+  m_settings.setValue(cpuOnlyKey, value);
+  m_settings.sync();
+}
+
+int SettingsStore::overlayShortcut() const { return m_settings.value(overlayShortcutKey, 0).toInt(); }
+
+void SettingsStore::setOverlayShortcut(int value) {
+  m_settings.setValue(overlayShortcutKey, value);
+  m_settings.sync();
+}
+
+}  // namespace sayloom::platform
