@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "core/uuid.h"
@@ -97,14 +95,44 @@ void write(const nlohmann::json& value, const std::filesystem::path& target) {
 }
 
 std::string readBytes(const std::filesystem::path& source) {
-  std::ifstream in(source, std::ios::binary);
-  if (!in) {
+  int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     throwErrno("cannot open file", source);
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
     throwErrno("cannot read file", source);
   }
+  if (S_ISDIR(info.st_mode)) {
+    errno = EISDIR;
+    throwErrno("cannot read file", source);
+  }
+  // One read for a regular file of known size; the loop also copes with files that grow or
+  // report no size (pipes, /proc).
+  std::string bytes;
+  std::size_t size = 0;
+  bytes.resize(S_ISREG(info.st_mode) && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096);
+  for (;;) {
+    if (size == bytes.size()) {
+      bytes.resize(bytes.size() * 2);
+    }
+    ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throwErrno("cannot read file", source);
+    }
+    if (got == 0) {
+      break;
+    }
+    size += static_cast<std::size_t>(got);
+  }
+  bytes.resize(size);
   return bytes;
 }
 

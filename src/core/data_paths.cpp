@@ -23,6 +23,10 @@ std::filesystem::path homeDirectory() {
 
 std::filesystem::path root() {
   if (const char* value = std::getenv("SAYLOOM_DATA_DIR"); value != nullptr) {
+    // An empty value names the working directory itself (std::filesystem::absolute refuses it).
+    if (*value == '\0') {
+      return std::filesystem::current_path();
+    }
     return std::filesystem::absolute(std::filesystem::path(value));
   }
   return applicationSupport() / "Sayloom Native";
@@ -46,6 +50,8 @@ std::filesystem::path audioDirectory(const std::string& id, const std::filesyste
   return noteDirectory(id, root) / "Audio";
 }
 
-std::filesystem::path modelFile(const std::filesystem::path& root) { return root / "Models" / "ggml-base.bin"; }
+std::filesystem::path modelFile(const std::filesystem::path& root) {
+  return root / "Models" / "ggml-base.bin";
+}
 
 }  // namespace sayloom::DataPaths

@@ -1,0 +1,83 @@
+#include "core/local_note_store.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+#include "core/atomic_file.h"
+#include "core/data_paths.h"
+#include "core/native_error.h"
+#include "core/uuid.h"
+
+namespace sayloom {
+
+namespace {
+
+constexpr const char* noteFileName = "note.json";
+
+// Reads and decodes one entry of "Notes"; throws whatever makes it unusable.
+NativeNote readNoteFolder(const std::filesystem::path& folder, const std::string& name) {
+  NativeNote note = AtomicFile::read(folder / noteFileName).get<NativeNote>();
+  if (!uuid::isValid(note.id)) {
+    throw std::runtime_error("note id is not a UUID: " + note.id);
+  }
+  if (note.id != name) {
+    throw std::runtime_error("note id " + note.id + " does not match its folder " + name);
+  }
+  return note;
+}
+
+}  // namespace
+
+LocalNoteStore::LocalNoteStore(std::filesystem::path root) : m_root(std::move(root)) {}
+
+void LocalNoteStore::save(const NativeNote& note) {
+  // The id becomes a folder name: only a UUID can never climb out of "Notes" or name a file.
+  if (!uuid::isValid(note.id)) {
+    throw NativeError::message(messages::invalidNoteId);
+  }
+  const nlohmann::json encoded = note;
+  std::lock_guard lock(m_mutex);
+  AtomicFile::write(encoded, DataPaths::noteDirectory(note.id, m_root) / noteFileName);
+}
+
+NoteListing LocalNoteStore::list() {
+  std::lock_guard lock(m_mutex);
+  NoteListing listing;
+  const std::filesystem::path notesFolder = m_root / "Notes";
+
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(notesFolder, error);
+  if (status.type() == std::filesystem::file_type::not_found) {
+    return listing;
+  }
+  if (error) {
+    throw std::filesystem::filesystem_error("cannot read the notes folder", notesFolder, error);
+  }
+
+  // Every entry in the order the file system gives, hidden ones included. A failure anywhere in
+  // the listing fails the whole list rather than returning a silently shorter one.
+  std::vector<std::string> names;
+  for (std::filesystem::directory_iterator it(notesFolder), end; it != end; it.increment(error)) {
+    names.push_back(it->path().filename().string());
+  }
+  if (error) {
+    throw std::filesystem::filesystem_error("cannot list the notes folder", notesFolder, error);
+  }
+
+  listing.notes.reserve(names.size());
+  for (const std::string& name : names) {
+    try {
+      listing.notes.push_back(readNoteFolder(notesFolder / name, name));
+    } catch (const std::exception&) {
+      listing.warnings.push_back(messages::unreadableNotePrefix + name);
+    }
+  }
+
+  std::stable_sort(listing.notes.begin(), listing.notes.end(),
+                   [](const NativeNote& a, const NativeNote& b) { return a.createdAt > b.createdAt; });
+  return listing;
+}
+
+}  // namespace sayloom
