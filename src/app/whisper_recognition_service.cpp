@@ -1,0 +1,249 @@
+#include "app/whisper_recognition_service.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoroFuture>
+#include <QCoroProcess>
+#include <QFuture>
+#include <QMetaObject>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+#include <cerrno>
+#include <chrono>
+#include <system_error>
+
+#include "app/model_file_check.h"
+#include "core/atomic_file.h"
+#include "core/native_error.h"
+#include "core/uuid.h"
+#include "core/wave.h"
+#include "core/whisper_output.h"
+
+namespace sayloom {
+
+namespace {
+
+// How long a terminated engine may take to exit before it is killed.
+constexpr std::chrono::milliseconds killDelay{5'000};
+
+QString pathText(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+
+[[noreturn]] void throwErrno(const char* what, const std::filesystem::path& path) {
+  throw std::filesystem::filesystem_error(what, path, std::error_code(errno, std::generic_category()));
+}
+
+// Writes `bytes` to a new file (no synchronisation: the file is scratch input for the engine).
+void writeScratchFile(const std::filesystem::path& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    throwErrno("cannot create file", path);
+  }
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      const int error = errno;
+      ::close(fd);
+      errno = error;
+      throwErrno("cannot write file", path);
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) {
+    throwErrno("cannot write file", path);
+  }
+}
+
+// A fresh folder in the system's temporary folder, removed with everything in it when the call
+// that made it ends, however it ends.
+class WorkFolder {
+public:
+  WorkFolder() : m_path(std::filesystem::temp_directory_path() / ("sayloom-" + uuid::generate())) {
+    std::filesystem::create_directories(m_path);
+  }
+  ~WorkFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+  }
+  WorkFolder(const WorkFolder&) = delete;
+  WorkFolder& operator=(const WorkFolder&) = delete;
+  const std::filesystem::path& path() const { return m_path; }
+
+private:
+  std::filesystem::path m_path;
+};
+
+struct EngineExit {
+  bool succeeded = false;
+};
+
+// Runs the engine once and waits for its exit. A signalled `stop` terminates it (and kills it
+// when it does not exit in time); the caller checks `stop` afterwards.
+QCoro::Task<EngineExit> runEngine(QString program, QStringList arguments, std::stop_token stop) {
+  QProcess process;
+  process.setProgram(program);
+  process.setArguments(arguments);
+  process.setStandardInputFile(QProcess::nullDevice());
+  process.setStandardOutputFile(QProcess::nullDevice());
+  process.setStandardErrorFile(QProcess::nullDevice());
+  if (!co_await qCoro(process).start(QIODevice::ReadOnly, std::chrono::milliseconds(-1))) {
+    throw std::system_error(
+        std::make_error_code(std::errc::no_such_file_or_directory),
+        "cannot start " + program.toStdString() + ": " + process.errorString().toStdString());
+  }
+  const auto stopEngine = [&process] {
+    if (process.state() == QProcess::NotRunning) {
+      return;
+    }
+    process.terminate();
+    QTimer::singleShot(killDelay, &process, [&process] {
+      if (process.state() != QProcess::NotRunning) {
+        process.kill();
+      }
+    });
+  };
+  const std::stop_callback onStop(stop, [&process, stopEngine] {
+    if (QThread::currentThread() == process.thread()) {
+      stopEngine();
+    } else {
+      QMetaObject::invokeMethod(&process, stopEngine, Qt::QueuedConnection);
+    }
+  });
+  if (process.state() != QProcess::NotRunning) {
+    co_await qCoro(process).waitForFinished(std::chrono::milliseconds(-1));
+  }
+  co_return EngineExit{process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0};
+}
+
+void throwIfStopped(const std::stop_token& stop) {
+  if (stop.stop_requested()) {
+    throw Cancelled();
+  }
+}
+
+}  // namespace
+
+struct WhisperRecognitionService::ModelCheck {
+  struct Outcome {
+    bool matches = false;
+    std::exception_ptr error;
+  };
+  QFuture<Outcome> future;
+};
+
+WhisperRecognitionService::Settings WhisperRecognitionService::Settings::fromEnvironment() {
+  return Settings{engine::whisperCliPath(), engine::modelFile(), engine::modelIdentity()};
+}
+
+WhisperRecognitionService::WhisperRecognitionService()
+    : WhisperRecognitionService(Settings::fromEnvironment()) {}
+
+WhisperRecognitionService::WhisperRecognitionService(Settings settings) : m_settings(std::move(settings)) {}
+
+WhisperRecognitionService::~WhisperRecognitionService() = default;
+
+QCoro::Task<void> WhisperRecognitionService::verifyModel() {
+  if (m_verified) {
+    co_return;
+  }
+  if (!m_check) {
+    m_check = std::make_shared<ModelCheck>();
+    m_check->future = QtConcurrent::run([file = m_settings.modelFile, identity = m_settings.model] {
+      ModelCheck::Outcome outcome;
+      try {
+        outcome.matches = modelFileMatches(file, identity);
+      } catch (...) {
+        outcome.error = std::current_exception();
+      }
+      return outcome;
+    });
+  }
+  const std::shared_ptr<ModelCheck> check = m_check;
+  const ModelCheck::Outcome outcome = co_await check->future;
+  if (m_check == check) {
+    m_check.reset();  // a failed check is repeated by the next call
+  }
+  if (outcome.error) {
+    std::rethrow_exception(outcome.error);
+  }
+  if (!outcome.matches) {
+    throw NativeError::message(messages::whisperModelInvalid);
+  }
+  m_verified = true;
+}
+
+QCoro::Task<std::vector<TranscriptEntry>> WhisperRecognitionService::transcribe(
+    std::filesystem::path pcm, std::int64_t index, std::string language, bool cpuOnly, std::stop_token stop) {
+  throwIfStopped(stop);
+  co_await verifyModel();
+  throwIfStopped(stop);
+
+  const std::string chunk = AtomicFile::readBytes(pcm);
+  if (isSilent(chunk)) {
+    co_return std::vector<TranscriptEntry>{};
+  }
+
+  const WorkFolder folder;
+  const std::filesystem::path input = folder.path() / "audio.wav";
+  const std::filesystem::path outputBase = folder.path() / "result";
+  writeScratchFile(input, wave::wave(chunk));
+
+  const EngineExit exit =
+      co_await runEngine(m_settings.enginePath,
+                         engineArguments(m_settings.modelFile, input, language, outputBase, cpuOnly), stop);
+  throwIfStopped(stop);
+  if (!exit.succeeded) {
+    if (!cpuOnly) {
+      co_return co_await transcribe(std::move(pcm), index, std::move(language), true, stop);
+    }
+    throw NativeError::message(messages::whisperFailed);
+  }
+
+  // The engine can exit 0 without writing its result (an unknown language, for one): reading the
+  // missing file then fails, so that never passes for an empty transcript.
+  std::filesystem::path resultFile = outputBase;
+  resultFile += ".json";
+  const std::string result = AtomicFile::readBytes(resultFile);
+  co_return whisper_output::parse(result, index, chunk.size());
+}
+
+QStringList WhisperRecognitionService::engineArguments(const std::filesystem::path& model,
+                                                       const std::filesystem::path& input,
+                                                       const std::string& language,
+                                                       const std::filesystem::path& outputBase,
+                                                       bool cpuOnly) {
+  QStringList arguments{QStringLiteral("-m"),          pathText(model),
+                        QStringLiteral("-f"),          pathText(input),
+                        QStringLiteral("-l"),          QString::fromStdString(language),
+                        QStringLiteral("-oj"),         QStringLiteral("-of"),
+                        pathText(outputBase),          QStringLiteral("-np"),
+                        QStringLiteral("-nt"),         QStringLiteral("-t"),
+                        QString::number(engineThreads)};
+  if (cpuOnly) {
+    arguments.append(QStringLiteral("-ng"));
+  }
+  return arguments;
+}
+
+bool WhisperRecognitionService::isSilent(std::string_view pcm) {
+  if (pcm.size() < minimumChunkBytes) {
+    return true;
+  }
+  for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+    const auto sample =
+        static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<unsigned char>(pcm[i])) |
+                                  static_cast<std::uint16_t>(static_cast<unsigned char>(pcm[i + 1]) << 8));
+    if (sample > silenceLevel || sample < -silenceLevel) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace sayloom
