@@ -92,7 +92,9 @@ QCoro::Task<EngineExit> runEngine(QString program, QStringList arguments, std::s
   process.setStandardInputFile(QProcess::nullDevice());
   process.setStandardOutputFile(QProcess::nullDevice());
   process.setStandardErrorFile(QProcess::nullDevice());
-  if (!co_await qCoro(process).start(QIODevice::ReadOnly, std::chrono::milliseconds(-1))) {
+  process.start(QIODevice::ReadOnly);
+  // Only waits for the exec of the forked child to succeed or fail: a matter of milliseconds.
+  if (!process.waitForStarted(-1)) {
     throw std::system_error(
         std::make_error_code(std::errc::no_such_file_or_directory),
         "cannot start " + program.toStdString() + ": " + process.errorString().toStdString());
