@@ -10,11 +10,12 @@
 #include "support/temp_dir.h"
 
 namespace sayloom {
-namespace {
 
 void PrintTo(const Rect& r, std::ostream* os) {
   *os << "(" << r.x << ", " << r.y << ", " << r.width << ", " << r.height << ")";
 }
+
+namespace {
 
 struct ClampCase {
   const char* label;
