@@ -24,8 +24,11 @@ Timestamp currentTimestamp() {
 }
 
 std::string formatIsoDate(std::chrono::system_clock::time_point time) {
+  return formatIsoDate(std::chrono::floor<std::chrono::seconds>(time));
+}
+
+std::string formatIsoDate(Timestamp seconds) {
   using namespace std::chrono;
-  const auto seconds = floor<std::chrono::seconds>(time);
   const auto day = floor<days>(seconds);
   const year_month_day date{day};
   const hh_mm_ss clock{seconds - day};

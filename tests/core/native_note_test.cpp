@@ -176,14 +176,25 @@ TEST(NativeNoteTest, ValueOfTheWrongTypeMakesTheNoteUnreadable) {
 
 TEST(NativeNoteTest, OnlyWholeSecondUtcDatesAreReadable) {
   const std::vector<std::pair<const char*, bool>> cases = {
-      {"2026-03-01T09:30:00Z", true},       {"2024-02-29T23:59:59Z", true},
-      {"2026-03-01T09:30:00.250Z", false},  {"2026-03-01T09:30:00.000Z", false},
-      {"2026-03-01T09:30:00+00:00", false}, {"2026-03-01T09:30:00", false},
-      {"2026-03-01 09:30:00Z", false},      {"2026-03-01T09:30:00z", false},
-      {"2026-02-29T09:30:00Z", false},      {"2026-13-01T09:30:00Z", false},
-      {"2026-03-01T24:00:00Z", false},      {"2026-03-01T09:60:00Z", false},
-      {"2026-03-01T09:30:60Z", false},      {"+026-03-01T09:30:00Z", false},
-      {" 2026-03-01T09:30:00Z", false},     {"", false},
+      {"2026-03-01T09:30:00Z", true},
+      {"9999-12-31T23:59:59Z", true},
+      {"0000-01-01T00:00:00Z", true},
+      {"1900-01-01T00:00:00Z", true},
+      {"2024-02-29T23:59:59Z", true},
+      {"2026-03-01T09:30:00.250Z", false},
+      {"2026-03-01T09:30:00.000Z", false},
+      {"2026-03-01T09:30:00+00:00", false},
+      {"2026-03-01T09:30:00", false},
+      {"2026-03-01 09:30:00Z", false},
+      {"2026-03-01T09:30:00z", false},
+      {"2026-02-29T09:30:00Z", false},
+      {"2026-13-01T09:30:00Z", false},
+      {"2026-03-01T24:00:00Z", false},
+      {"2026-03-01T09:60:00Z", false},
+      {"2026-03-01T09:30:60Z", false},
+      {"+026-03-01T09:30:00Z", false},
+      {" 2026-03-01T09:30:00Z", false},
+      {"", false},
   };
   for (const auto& [text, readable] : cases) {
     json stored = kStoredNote;

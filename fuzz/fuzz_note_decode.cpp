@@ -1,0 +1,31 @@
+// Feeds arbitrary bytes through the path a "note.json" takes when notes are listed: JSON parsing,
+// then strict decoding into a NativeNote. Any outcome but a clean result or an exception is a bug;
+// a decoded note must also survive being written and read again unchanged.
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <nlohmann/json.hpp>
+#include <string_view>
+
+#include "core/native_note.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  nlohmann::json document = nlohmann::json::parse(bytes, nullptr, false);
+  if (document.is_discarded()) {
+    return 0;
+  }
+  sayloom::NativeNote note;
+  try {
+    note = document.get<sayloom::NativeNote>();
+  } catch (const std::exception&) {
+    return 0;
+  }
+  const nlohmann::json written = note;
+  const std::string text = written.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  const auto again = nlohmann::json::parse(text).get<sayloom::NativeNote>();
+  if (!(again == note)) {
+    std::abort();
+  }
+  return 0;
+}
