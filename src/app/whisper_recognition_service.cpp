@@ -118,7 +118,8 @@ QCoro::Task<EngineExit> runEngine(QString program, QStringList arguments, std::s
     }
   });
   if (process.state() != QProcess::NotRunning) {
-    co_await qCoro(process).waitForFinished(std::chrono::milliseconds(-1));
+    auto exited = qCoro(process);
+    co_await exited.waitForFinished(std::chrono::milliseconds(-1));
   }
   co_return EngineExit{process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0};
 }
@@ -196,9 +197,9 @@ QCoro::Task<std::vector<TranscriptEntry>> WhisperRecognitionService::transcribe(
   const std::filesystem::path outputBase = folder.path() / "result";
   writeScratchFile(input, wave::wave(chunk));
 
-  const EngineExit exit =
-      co_await runEngine(m_settings.enginePath,
-                         engineArguments(m_settings.modelFile, input, language, outputBase, cpuOnly), stop);
+  // The arguments are made outside the co_await expression: GCC 12 mishandles temporaries there.
+  QStringList arguments = engineArguments(m_settings.modelFile, input, language, outputBase, cpuOnly);
+  const EngineExit exit = co_await runEngine(m_settings.enginePath, std::move(arguments), stop);
   throwIfStopped(stop);
   if (!exit.succeeded) {
     if (!cpuOnly) {

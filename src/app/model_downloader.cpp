@@ -1,0 +1,268 @@
+#include "app/model_downloader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoroFuture>
+#include <QCoroNetworkReply>
+#include <QDir>
+#include <QMetaObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTemporaryFile>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+#include "app/model_file_check.h"
+#include "core/native_error.h"
+#include "core/uuid.h"
+
+namespace sayloom {
+
+namespace {
+
+[[noreturn]] void throwErrno(const char* what, const std::filesystem::path& path) {
+  throw std::filesystem::filesystem_error(what, path, std::error_code(errno, std::generic_category()));
+}
+
+void throwIfStopped(const std::stop_token& stop) {
+  if (stop.stop_requested()) {
+    throw Cancelled();
+  }
+}
+
+class Descriptor {
+public:
+  explicit Descriptor(int fd) : m_fd(fd) {}
+  ~Descriptor() {
+    if (m_fd >= 0) {
+      ::close(m_fd);
+    }
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return m_fd; }
+  // Closes now, reporting a failure (a write error can surface only here).
+  void close(const std::filesystem::path& path) {
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
+      throwErrno("cannot write file", path);
+    }
+  }
+
+private:
+  int m_fd;
+};
+
+// Copies `source` to the new file `target` and synchronises it to storage.
+void copyDurably(const std::filesystem::path& source, const std::filesystem::path& target) {
+  Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) {
+    throwErrno("cannot open file", source);
+  }
+  Descriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (out.get() < 0) {
+    throwErrno("cannot create file", target);
+  }
+  std::vector<char> piece(modelReadPieceBytes);
+  for (;;) {
+    const ssize_t n = ::read(in.get(), piece.data(), piece.size());
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throwErrno("cannot read file", source);
+    }
+    if (n == 0) {
+      break;
+    }
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(out.get(), piece.data() + done, static_cast<std::size_t>(n - done));
+      if (w < 0) {
+        if (errno == EINTR) {
+          continue;
+        }
+        throwErrno("cannot write file", target);
+      }
+      done += w;
+    }
+  }
+  if (::fsync(out.get()) != 0) {
+    throwErrno("cannot synchronise file", target);
+  }
+  out.close(target);
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+  const Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) {
+    ::fsync(fd.get());  // best effort: the rename itself has already happened
+  }
+}
+
+// Verifies the downloaded file and, when it is the expected model, puts it in place. Blocking.
+void verifyAndInstall(const std::filesystem::path& downloaded, const ModelDownloader::Settings& settings,
+                      const std::stop_token& stop) {
+  if (!modelFileMatches(downloaded, settings.model)) {
+    throw NativeError::message(messages::modelDigestMismatch);
+  }
+  throwIfStopped(stop);
+  std::filesystem::create_directories(settings.modelFile.parent_path());
+  const std::filesystem::path staging = ModelDownloader::stagingFile(settings.modelFile);
+  try {
+    copyDurably(downloaded, staging);
+    throwIfStopped(stop);
+    // One step: the old model (if any) is replaced, or the new one appears, never half of either.
+    if (::rename(staging.c_str(), settings.modelFile.c_str()) != 0) {
+      throwErrno("cannot replace file", settings.modelFile);
+    }
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove(staging, ignored);
+    throw;
+  }
+  syncFolder(settings.modelFile.parent_path());
+}
+
+// What arrives on the reply, shared with its signal handlers.
+struct Transfer {
+  QTemporaryFile scratch;
+  std::uint64_t received = 0;
+  bool tooLong = false;
+  bool writeFailed = false;
+};
+
+}  // namespace
+
+ModelDownloader::Settings ModelDownloader::Settings::fromEnvironment() {
+  return Settings{engine::modelUrl(), engine::modelFile(), engine::modelIdentity()};
+}
+
+ModelDownloader::ModelDownloader() : ModelDownloader(Settings::fromEnvironment()) {}
+
+ModelDownloader::ModelDownloader(Settings settings) : m_settings(std::move(settings)) {}
+
+ModelDownloader::~ModelDownloader() = default;
+
+std::filesystem::path ModelDownloader::stagingFile(const std::filesystem::path& modelFile) {
+  std::filesystem::path staging = modelFile;
+  staging += "." + uuid::generate() + ".download";
+  return staging;
+}
+
+QCoro::Task<void> ModelDownloader::download(std::stop_token stop) {
+  throwIfStopped(stop);
+  if (!m_network) {
+    m_network = std::make_unique<QNetworkAccessManager>();
+  }
+  const auto transfer = std::make_shared<Transfer>();
+  transfer->scratch.setFileTemplate(
+      QDir(QDir::tempPath()).filePath(QStringLiteral("sayloom-model-XXXXXX.download")));
+  if (!transfer->scratch.open()) {
+    throw std::runtime_error("cannot create a file for the download in " + QDir::tempPath().toStdString() +
+                             ": " + transfer->scratch.errorString().toStdString());
+  }
+
+  // The scratch file goes with the call, whatever the reply's own lifetime.
+  struct RemoveScratch {
+    std::shared_ptr<Transfer> transfer;
+    ~RemoveScratch() { transfer->scratch.remove(); }
+  } const removeScratch{transfer};
+
+  QNetworkRequest request(m_settings.url);
+  request.setTransferTimeout(transferTimeoutMs);
+  request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+  const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(
+      m_network->get(request), [](QNetworkReply* r) { r->deleteLater(); });
+
+  const std::uint64_t modelSize = m_settings.model.size;
+  QObject::connect(
+      reply.get(), &QNetworkReply::readyRead, reply.get(), [this, transfer, r = reply.get(), modelSize] {
+        const QByteArray bytes = r->readAll();
+        if (r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200 || transfer->tooLong ||
+            transfer->writeFailed) {
+          return;  // an error page, or a transfer already being aborted
+        }
+        transfer->received += static_cast<std::uint64_t>(bytes.size());
+        if (transfer->received > modelSize) {
+          transfer->tooLong = true;  // cannot be the model: stop fetching
+          r->abort();
+          return;
+        }
+        if (transfer->scratch.write(bytes) != bytes.size()) {
+          transfer->writeFailed = true;
+          r->abort();
+          return;
+        }
+        if (onProgress && modelSize > 0) {
+          onProgress(std::min(1.0, static_cast<double>(transfer->received) / static_cast<double>(modelSize)));
+        }
+      });
+
+  {
+    QNetworkReply* r = reply.get();
+    const std::stop_callback onStop(stop, [r] {
+      if (QThread::currentThread() == r->thread()) {
+        r->abort();
+      } else {
+        QMetaObject::invokeMethod(r, &QNetworkReply::abort, Qt::QueuedConnection);
+      }
+    });
+    if (!reply->isFinished()) {
+      auto finished = qCoro(r);
+      co_await finished.waitForFinished();
+    }
+  }
+  throwIfStopped(stop);
+
+  const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+  if (status.isValid() && status.toInt() != 200) {
+    throw NativeError::message(messages::modelServerUnreachable);
+  }
+  if (transfer->tooLong) {
+    throw NativeError::message(messages::modelDigestMismatch);
+  }
+  if (transfer->writeFailed) {
+    throw std::runtime_error("cannot write the download to " + transfer->scratch.fileName().toStdString() +
+                             ": " + transfer->scratch.errorString().toStdString());
+  }
+  if (reply->error() == QNetworkReply::OperationCanceledError) {
+    throw std::runtime_error("the model download received nothing for " +
+                             std::to_string(transferTimeoutMs / 1000) + " seconds");
+  }
+  if (reply->error() != QNetworkReply::NoError) {
+    throw std::runtime_error(reply->errorString().toStdString());
+  }
+  if (!status.isValid()) {
+    throw NativeError::message(messages::modelServerUnreachable);  // an answer, but not over HTTP
+  }
+  if (!transfer->scratch.flush()) {
+    throw std::runtime_error("cannot write the download to " + transfer->scratch.fileName().toStdString() +
+                             ": " + transfer->scratch.errorString().toStdString());
+  }
+
+  const std::filesystem::path downloaded = transfer->scratch.fileName().toStdString();
+  // (Made outside the co_await expression: GCC 12 mishandles temporaries with destructors there.)
+  QFuture<std::exception_ptr> install =
+      QtConcurrent::run([downloaded, settings = m_settings, stop]() -> std::exception_ptr {
+        try {
+          verifyAndInstall(downloaded, settings, stop);
+          return nullptr;
+        } catch (...) {
+          return std::current_exception();
+        }
+      });
+  const std::exception_ptr error = co_await install;
+  if (error) {
+    std::rethrow_exception(error);
+  }
+}
+
+}  // namespace sayloom
