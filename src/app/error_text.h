@@ -1,6 +1,7 @@
 #pragma once
 // Turns any caught exception into the text shown in `warning` or `status`.
 #include <QString>
+
 #include <exception>
 
 namespace sayloom {
