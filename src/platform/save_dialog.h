@@ -1,0 +1,22 @@
+#pragma once
+// The save dialog: asks the user where to write a file. Main thread only.
+#include <QString>
+#include <optional>
+
+namespace sayloom::platform {
+
+class SaveDialog {
+public:
+  virtual ~SaveDialog() = default;
+  // The chosen path, or nothing when the user cancels. `filter` is a Qt name filter such as
+  // "WAV (*.wav)"; empty allows every file.
+  virtual std::optional<QString> askSavePath(const QString& suggestedName, const QString& filter) = 0;
+};
+
+// The desktop's own save dialog (QFileDialog).
+class FileSaveDialog final : public SaveDialog {
+public:
+  std::optional<QString> askSavePath(const QString& suggestedName, const QString& filter) override;
+};
+
+}  // namespace sayloom::platform

@@ -1,0 +1,1 @@
+#include "platform/sleep_watcher.h"
