@@ -2,7 +2,8 @@
 // The sleep notification from systemd-logind on the system bus: the Manager's
 // PrepareForSleep(true) signal, and a "delay" sleep inhibitor (a file descriptor that holds back
 // sleep while it is open). Without a system bus or logind the watcher stays silent and holds
-// nothing. The bus address is read when the watcher is made (DBUS_SYSTEM_BUS_ADDRESS applies).
+// nothing. The bus address is read when the watcher is made ($DBUS_SYSTEM_BUS_ADDRESS, else the
+// system's own).
 //
 // Thread contract: main thread only.
 #include <QDBusConnection>
