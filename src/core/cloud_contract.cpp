@@ -1,6 +1,8 @@
 #include "core/cloud_contract.h"
 
-#include <cstdio>
+#include <algorithm>
+
+#include "core/iso_date.h"
 
 namespace sayloom::CloudContract {
 
@@ -15,20 +17,14 @@ Overloaded(Ts...) -> Overloaded<Ts...>;
 
 nlohmann::json nullValue() { return {{"nullValue", "NULL_VALUE"}}; }
 
-// Whole seconds in UTC with "Z". Works on the calendar directly, so any instant a 64-bit count of
-// milliseconds can hold is formatted without overflow.
+// The span the database's timestamps (and the four-digit year of the text) can carry; an instant
+// outside it is held at the nearer end, so encoding never produces an unreadable date.
 std::string timestamp(Instant instant) {
   using namespace std::chrono;
-  const auto seconds = floor<std::chrono::seconds>(instant);
-  const auto day = floor<days>(seconds);
-  const year_month_day date{day};
-  const hh_mm_ss clock{seconds - day};
-  char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                static_cast<int>(clock.seconds().count()));
-  return text;
+  constexpr sys_seconds first = sys_days{year{1} / January / 1};
+  constexpr sys_seconds last = sys_days{year{9999} / December / 31} + hours{23} + minutes{59} + seconds{59};
+  const sys_seconds whole = floor<seconds>(std::clamp<Instant>(instant, first, last));
+  return formatIsoDate(whole);
 }
 
 Instant instant(std::chrono::system_clock::time_point time) {
