@@ -31,6 +31,9 @@ namespace {
   throw std::filesystem::filesystem_error(what, path, std::error_code(errno, std::generic_category()));
 }
 
+// A failure of the network or of the scratch file, with the platform's text.
+[[noreturn]] void fail(const QString& text) { throw std::runtime_error(text.toStdString()); }
+
 void throwIfStopped(const std::stop_token& stop) {
   if (stop.stop_requested()) {
     throw Cancelled();
@@ -152,9 +155,9 @@ ModelDownloader::ModelDownloader(Settings settings) : m_settings(std::move(setti
 ModelDownloader::~ModelDownloader() = default;
 
 std::filesystem::path ModelDownloader::stagingFile(const std::filesystem::path& modelFile) {
-  std::filesystem::path staging = modelFile;
-  staging += "." + uuid::generate() + ".download";
-  return staging;
+  std::string name = modelFile.filename().string();
+  name.append(".").append(uuid::generate()).append(".download");
+  return modelFile.parent_path() / name;
 }
 
 QCoro::Task<void> ModelDownloader::download(std::stop_token stop) {
@@ -166,8 +169,8 @@ QCoro::Task<void> ModelDownloader::download(std::stop_token stop) {
   transfer->scratch.setFileTemplate(
       QDir(QDir::tempPath()).filePath(QStringLiteral("sayloom-model-XXXXXX.download")));
   if (!transfer->scratch.open()) {
-    throw std::runtime_error("cannot create a file for the download in " + QDir::tempPath().toStdString() +
-                             ": " + transfer->scratch.errorString().toStdString());
+    fail(QStringLiteral("cannot create a file for the download in %1: %2")
+             .arg(QDir::tempPath(), transfer->scratch.errorString()));
   }
 
   // The scratch file goes with the call, whatever the reply's own lifetime.
@@ -230,22 +233,21 @@ QCoro::Task<void> ModelDownloader::download(std::stop_token stop) {
     throw NativeError::message(messages::modelDigestMismatch);
   }
   if (transfer->writeFailed) {
-    throw std::runtime_error("cannot write the download to " + transfer->scratch.fileName().toStdString() +
-                             ": " + transfer->scratch.errorString().toStdString());
+    fail(QStringLiteral("cannot write the download to %1: %2")
+             .arg(transfer->scratch.fileName(), transfer->scratch.errorString()));
   }
   if (reply->error() == QNetworkReply::OperationCanceledError) {
-    throw std::runtime_error("the model download received nothing for " +
-                             std::to_string(transferTimeoutMs / 1000) + " seconds");
+    fail(QStringLiteral("the model download received nothing for %1 seconds").arg(transferTimeoutMs / 1000));
   }
   if (reply->error() != QNetworkReply::NoError) {
-    throw std::runtime_error(reply->errorString().toStdString());
+    fail(reply->errorString());
   }
   if (!status.isValid()) {
     throw NativeError::message(messages::modelServerUnreachable);  // an answer, but not over HTTP
   }
   if (!transfer->scratch.flush()) {
-    throw std::runtime_error("cannot write the download to " + transfer->scratch.fileName().toStdString() +
-                             ": " + transfer->scratch.errorString().toStdString());
+    fail(QStringLiteral("cannot write the download to %1: %2")
+             .arg(transfer->scratch.fileName(), transfer->scratch.errorString()));
   }
 
   const std::filesystem::path downloaded = transfer->scratch.fileName().toStdString();

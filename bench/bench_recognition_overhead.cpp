@@ -1,0 +1,142 @@
+// What the recognition service adds to one run of the engine.
+//
+// Subject: WhisperRecognitionService::transcribe on one 8-second chunk with sound: reading the
+// chunk, the silence rule, a fresh work folder, the WAV file, starting whisper-cli, waiting for it,
+// reading and mapping its JSON, removing the folder (the model check is done once before timing).
+// Baseline: the same whisper-cli command line started directly on the same WAV file and waited for.
+// Both use the real engine (SAYLOOM_ENGINE_PATH) and the tiny test model of the fixtures folder,
+// whose identity is given through the SAYLOOM_MODEL_* overrides. The two are timed alternately in
+// the same iterations, so load from elsewhere on the machine falls on both alike.
+//
+//   ratio recognition_overhead = service seconds / direct engine seconds   (lower is better; target <= 1.05)
+#include <QCoreApplication>
+#include <QProcess>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/whisper_recognition_service.h"
+#include "core/wave.h"
+#include "ratio.h"
+#include "support/run_task.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t chunkBytes = 256'000;
+
+std::string readAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeAll(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The first eight seconds of the speech fixture, as a chunk file's PCM.
+std::string speechChunk() {
+  const std::string file = readAll(fs::path(SAYLOOM_FIXTURES_DIR) / "zeb.wav");
+  const std::size_t data = file.find("data");
+  if (data == std::string::npos || file.size() < data + 8 + chunkBytes) {
+    return {};
+  }
+  return file.substr(data + 8, chunkBytes);
+}
+
+struct Setup {
+  sayloom::test::TempDir dir;
+  fs::path chunk;
+  fs::path wav;
+  fs::path model;
+};
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+void runPair(benchmark::State& state, Setup& setup, sayloom::WhisperRecognitionService& service) {
+  double direct = 0;
+  double viaService = 0;
+  bool serviceFirst = false;
+  for (auto _ : state) {
+    const auto runDirect = [&] {
+      QProcess engine;
+      engine.setProgram(SAYLOOM_ENGINE_PATH);
+      engine.setArguments(sayloom::WhisperRecognitionService::engineArguments(setup.model, setup.wav, "en",
+                                                                              setup.dir / "direct", false));
+      engine.setStandardInputFile(QProcess::nullDevice());
+      engine.setStandardOutputFile(QProcess::nullDevice());
+      engine.setStandardErrorFile(QProcess::nullDevice());
+      const auto start = Clock::now();
+      engine.start();
+      engine.waitForFinished(-1);
+      direct += seconds(Clock::now() - start);
+      if (engine.exitCode() != 0) {
+        state.SkipWithError("the engine failed");
+      }
+    };
+    const auto runService = [&] {
+      const auto start = Clock::now();
+      sayloom::test::runTask(service.transcribe(setup.chunk, 0, "en", false));
+      viaService += seconds(Clock::now() - start);
+    };
+    if (serviceFirst) {
+      runService();
+      runDirect();
+    } else {
+      runDirect();
+      runService();
+    }
+    serviceFirst = !serviceFirst;
+  }
+  state.counters["direct_s"] = direct;
+  state.counters["service_s"] = viaService;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  Setup setup;
+  const std::string pcm = speechChunk();
+  if (pcm.empty() || !fs::exists(SAYLOOM_ENGINE_PATH)) {
+    std::fprintf(stderr, "needs the fixtures folder and the engine (scripts/build-engine.sh)\n");
+    return 1;
+  }
+  setup.chunk = setup.dir / "00000000.pcm";
+  setup.wav = setup.dir / "audio.wav";
+  setup.model = setup.dir / "whisper-test-model.bin";
+  writeAll(setup.chunk, pcm);
+  writeAll(setup.wav, sayloom::wave::wave(pcm));
+  fs::copy_file(fs::path(SAYLOOM_FIXTURES_DIR) / "whisper-test-model.bin", setup.model);
+
+  sayloom::WhisperRecognitionService service(sayloom::WhisperRecognitionService::Settings{
+      SAYLOOM_ENGINE_PATH, setup.model,
+      sayloom::engine::ModelIdentity{575'451,
+                                     "ddf6ff3e5f9e0da794fee41652559af1efaa6118f3cc699f250991c515b6af2a"}});
+  sayloom::test::runTask(service.verifyModel());
+
+  benchmark::RegisterBenchmark("recognition_pair",
+                               [&](benchmark::State& state) { runPair(state, setup, service); })
+      ->Iterations(6)
+      ->UseRealTime()
+      ->Unit(benchmark::kMillisecond);
+
+  return sayloom::bench::runAndReport(argc, argv, [](const sayloom::bench::Measurements& m) {
+    const auto it = m.find("recognition_pair/iterations:6/real_time");
+    if (it == m.end()) {
+      for (const auto& [name, _] : m) {
+        std::fprintf(stderr, "measured %s\n", name.c_str());
+      }
+      return;
+    }
+    const double direct = it->second.counters.at("direct_s");
+    const double service = it->second.counters.at("service_s");
+    sayloom::bench::printRatio("recognition_overhead", service / direct);
+  });
+}
