@@ -1,0 +1,548 @@
+#include "app/audio_capture.h"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <QCoroFuture>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <future>
+#include <numbers>
+#include <stdexcept>
+#include <system_error>
+
+#include "audioring/sl_ring.h"
+#include "core/native_error.h"
+#include "platform/pulse_source.h"
+#include "platform/soxr_resampler.h"
+
+namespace sayloom {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kTickInterval = 100ms;
+constexpr std::size_t kFlushRounds = 8;
+constexpr std::size_t kFlushFrames = 1024;
+constexpr float kLevelScale = 1.0f / 32768.0f;
+
+constexpr unsigned kConfigurationChanged = 1U << 0;
+constexpr unsigned kStreamStopped = 1U << 1;
+
+// Callbacks belong to the owner; an exception thrown by one must not end the worker.
+template <typename Callback, typename... Args>
+void notify(const Callback& callback, Args&&... args) {
+  if (callback) {
+    try {
+      callback(std::forward<Args>(args)...);
+    } catch (...) {
+    }
+  }
+}
+
+void writeAll(int fd, const unsigned char* bytes, std::size_t count) {
+  while (count > 0) {
+    const ssize_t written = ::write(fd, bytes, count);
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throw std::system_error(errno, std::generic_category(), "cannot write the chunk file");
+    }
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+  }
+}
+
+void syncFile(int fd) {
+  if (::fsync(fd) != 0) {
+    throw std::system_error(errno, std::generic_category(), "cannot synchronise the chunk file");
+  }
+}
+
+// Runs blocking work on Qt's thread pool; its exception comes back as the result.
+template <typename Work>
+QFuture<std::exception_ptr> runOffThread(Work work) {
+  return QtConcurrent::run([work = std::move(work)]() mutable -> std::exception_ptr {
+    try {
+      work();
+      return nullptr;
+    } catch (...) {
+      return std::current_exception();
+    }
+  });
+}
+
+// Resumes the awaiting coroutine with the outcome of work started by runOffThread.
+QCoro::Task<void> awaitOutcome(QFuture<std::exception_ptr> outcome) {
+  const std::exception_ptr error = co_await outcome;
+  if (error) {
+    std::rethrow_exception(error);
+  }
+}
+
+}  // namespace
+
+AudioCapture::AudioCapture()
+    : AudioCapture([](platform::SourceKind kind) { return std::make_unique<platform::PulseSource>(kind); },
+                   [](double inputRate, double outputRate) {
+                     return std::make_unique<platform::SoxrResampler>(inputRate, outputRate);
+                   }) {}
+
+AudioCapture::AudioCapture(SourceFactory sources, ResamplerFactory resamplers)
+    : m_sources(std::move(sources)), m_resamplers(std::move(resamplers)) {
+  m_worker = std::thread([this] {
+    pthread_setname_np(pthread_self(), "sayloom-capture");
+    workerLoop();
+  });
+  m_workerId = m_worker.get_id();
+}
+
+AudioCapture::~AudioCapture() {
+  // The owner is going away: keep the audio safe on disk, but report nothing more.
+  runOnWorker([this] {
+    onProgress = nullptr;
+    onChunk = nullptr;
+    onError = nullptr;
+  });
+  stopBlocking();
+  {
+    std::lock_guard lock(m_mutex);
+    m_quit = true;
+  }
+  m_wake.notify_one();
+  m_worker.join();
+}
+
+// --- the capture worker ---------------------------------------------------------------------
+
+void AudioCapture::workerLoop() {
+  std::unique_lock lock(m_mutex);
+  for (;;) {
+    if (!m_tasks.empty()) {
+      std::function<void()> work = std::move(m_tasks.front());
+      m_tasks.pop_front();
+      lock.unlock();
+      work();
+      lock.lock();
+      continue;
+    }
+    if (m_quit) {
+      return;
+    }
+    if (!m_timerRunning) {
+      m_wake.wait(lock);
+      continue;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now < m_nextTick) {
+      m_wake.wait_until(lock, m_nextTick);
+      continue;
+    }
+    m_nextTick += kTickInterval;
+    if (m_nextTick <= now) {
+      m_nextTick = now + kTickInterval;  // after a stall, tick on from now rather than in a burst
+    }
+    lock.unlock();
+    try {
+      deliverSourceEvents();
+      if (!m_drainPaused.load()) {
+        drain();
+      }
+    } catch (...) {
+    }
+    lock.lock();
+  }
+}
+
+void AudioCapture::runOnWorker(const std::function<void()>& work) {
+  if (std::this_thread::get_id() == m_workerId) {
+    work();
+    return;
+  }
+  std::promise<void> done;
+  std::future<void> finished = done.get_future();
+  {
+    std::lock_guard lock(m_mutex);
+    m_tasks.emplace_back([&work, &done] {
+      try {
+        work();
+        done.set_value();
+      } catch (...) {
+        done.set_exception(std::current_exception());
+      }
+    });
+  }
+  m_wake.notify_one();
+  finished.get();
+}
+
+void AudioCapture::tick() {
+  deliverSourceEvents();
+  drain();
+}
+
+void AudioCapture::deliverSourceEvents() {
+  const unsigned events = m_pendingEvents.exchange(0);
+  if ((events & kConfigurationChanged) != 0) {
+    notify(onError, std::string(messages::inputConfigurationChanged));
+  }
+  if ((events & kStreamStopped) != 0) {
+    notify(onError, std::string(messages::systemRecordingStopped));
+  }
+}
+
+void AudioCapture::pushToRing(void* ring, const float* const* channels, std::uint32_t channelCount,
+                              std::uint32_t frames) {
+  sl_ring_push(static_cast<sl_ring*>(ring), channels, channelCount, frames);
+}
+
+// --- start and stop (owner thread) ----------------------------------------------------------
+
+sl_ring* AudioCapture::prepare(const std::filesystem::path& directory, std::uint32_t rate) {
+  sl_ring* prepared = nullptr;
+  runOnWorker([&] {
+    if (m_ring != nullptr) {
+      throw std::logic_error("the capture is already recording");
+    }
+    m_directory = directory;
+    m_chunkIndex = 0;
+    m_chunkBytes = 0;
+    m_totalBytes = 0;
+    m_errorReported = false;
+    m_pendingEvents.store(0);
+    std::filesystem::create_directories(directory);
+
+    sl_ring* ring = sl_ring_create(static_cast<std::uint64_t>(rate) * 4);
+    std::unique_ptr<platform::Resampler> converter;
+    if (ring != nullptr && rate > 0) {
+      try {
+        converter = m_resamplers(rate, outputRate);
+      } catch (...) {
+      }
+    }
+    if (ring == nullptr || !converter) {
+      sl_ring_destroy(ring);
+      throw NativeError::message(messages::converterUnavailable);
+    }
+    m_ring = ring;
+    m_inputRate = rate;
+    m_converter = std::move(converter);
+    m_input.assign(drainBlockFrames, 0.0f);
+    m_output.reserve(static_cast<std::size_t>(std::ceil(drainBlockFrames * outputRate / rate)) + 64);
+    prepared = ring;
+    std::lock_guard lock(m_mutex);
+    m_timerRunning = true;
+    m_nextTick = std::chrono::steady_clock::now();  // the first tick at once
+  });
+  return prepared;
+}
+
+void AudioCapture::startMicrophoneBlocking(const std::filesystem::path& directory) {
+  if (m_source) {
+    throw std::logic_error("the capture is already recording");
+  }
+  std::unique_ptr<platform::AudioSource> source = m_sources(platform::SourceKind::defaultSource);
+  platform::SourceFormat format;
+  try {
+    format = source->open();
+  } catch (const platform::SourceError& error) {
+    throw NativeError::message(error.kind() == platform::SourceError::Kind::format
+                                   ? messages::microphoneFormat
+                                   : messages::microphoneDenied);
+  }
+  if (format.rate == 0 || format.channels == 0) {
+    throw NativeError::message(messages::microphoneFormat);
+  }
+  sl_ring* ring = prepare(directory, format.rate);
+  m_source = std::move(source);
+  try {
+    m_source->start(format, &AudioCapture::pushToRing, ring, [this](platform::SourceEvent event) {
+      m_pendingEvents.fetch_or(event == platform::SourceEvent::configurationChanged ? kConfigurationChanged
+                                                                                    : kStreamStopped);
+    });
+  } catch (const platform::SourceError& error) {
+    stopBlocking();
+    throw NativeError::message(error.kind() == platform::SourceError::Kind::format
+                                   ? messages::microphoneFormat
+                                   : messages::microphoneDenied);
+  } catch (...) {
+    stopBlocking();
+    throw;
+  }
+}
+
+void AudioCapture::startSystemBlocking(const std::filesystem::path& directory, const Display&) {
+  if (m_source) {
+    throw std::logic_error("the capture is already recording");
+  }
+  sl_ring* ring = prepare(directory, systemAudioRate);
+  try {
+    m_source = m_sources(platform::SourceKind::defaultSinkMonitor);
+    const platform::SourceFormat native = m_source->open();
+    m_source->start(platform::SourceFormat{systemAudioRate, native.channels}, &AudioCapture::pushToRing, ring,
+                    [this](platform::SourceEvent event) {
+                      m_pendingEvents.fetch_or(event == platform::SourceEvent::configurationChanged
+                                                   ? kConfigurationChanged
+                                                   : kStreamStopped);
+                    });
+  } catch (...) {
+    stopBlocking();
+    throw NativeError::message(messages::systemAudioStartFailed);
+  }
+}
+
+void AudioCapture::stopBlocking() noexcept {
+  // The source first: once it has stopped, nothing pushes into the ring any more.
+  if (m_source) {
+    m_source->stop();
+    m_source.reset();
+  }
+  try {
+    runOnWorker([this] { stopOnWorker(); });
+  } catch (...) {
+  }
+}
+
+void AudioCapture::stopOnWorker() {
+  {
+    std::lock_guard lock(m_mutex);
+    m_timerRunning = false;
+  }
+  m_pendingEvents.store(0);
+  if (m_ring == nullptr && !m_converter && m_handle < 0) {
+    return;
+  }
+  drain();
+  bool saved = true;
+  try {
+    flushConverter();
+    finishChunk();
+  } catch (...) {
+    saved = false;
+  }
+  if (!saved) {
+    // The chunk keeps what reached it; only the descriptor is released.
+    if (m_handle >= 0) {
+      ::close(m_handle);
+      m_handle = -1;
+    }
+    notify(onError, std::string(messages::lastChunkFailed));
+  }
+  sl_ring_destroy(m_ring);
+  m_ring = nullptr;
+  m_converter.reset();
+}
+
+void AudioCapture::runDiagnosticBlocking(const std::filesystem::path& directory) {
+  sl_ring* ring = prepare(directory, systemAudioRate);
+  try {
+    runOnWorker([&] {
+      std::array<float, 1000> block{};
+      const float* channels[] = {block.data()};
+      for (int b = 0; b < 480; ++b) {
+        for (int j = 0; j < 1000; ++j) {
+          const double n = 1000.0 * b + j;
+          block[j] = static_cast<float>(std::sin(2.0 * n * std::numbers::pi * 440.0 / 48000.0) * 0.2);
+        }
+        sl_ring_push(ring, channels, 1, 1000);
+        drain();
+      }
+    });
+  } catch (...) {
+    stopBlocking();
+    throw;
+  }
+  stopBlocking();
+
+  std::uintmax_t total = 0;
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    if (entry.path().extension() != ".pcm") {
+      continue;
+    }
+    ++files;
+    std::error_code error;
+    const std::uintmax_t size = entry.file_size(error);
+    if (!error) {
+      total += size;
+    }
+  }
+  const auto expected = static_cast<std::uintmax_t>(10 * bytesPerSecond);
+  const std::uintmax_t difference = total > expected ? total - expected : expected - total;
+  if (files != 2 || difference > 64) {
+    throw NativeError::message(std::string(messages::diagnosticMismatchPrefix) + std::to_string(total) +
+                               " bytes");
+  }
+}
+
+// The arguments travel inside the work; the returned task only awaits its outcome.
+QCoro::Task<void> AudioCapture::startMicrophone(std::filesystem::path directory) {
+  return awaitOutcome(
+      runOffThread([this, directory = std::move(directory)] { startMicrophoneBlocking(directory); }));
+}
+
+QCoro::Task<void> AudioCapture::startSystem(std::filesystem::path directory, Display display) {
+  return awaitOutcome(runOffThread([this, directory = std::move(directory), display = std::move(display)] {
+    startSystemBlocking(directory, display);
+  }));
+}
+
+QCoro::Task<void> AudioCapture::stop() {
+  return awaitOutcome(runOffThread([this] { stopBlocking(); }));
+}
+
+QCoro::Task<void> AudioCapture::runDiagnostic(std::filesystem::path directory) {
+  return awaitOutcome(
+      runOffThread([this, directory = std::move(directory)] { runDiagnosticBlocking(directory); }));
+}
+
+// --- test seams -----------------------------------------------------------------------------
+
+void AudioCapture::setDrainPaused(bool paused) { m_drainPaused.store(paused); }
+
+void AudioCapture::drainNow() {
+  runOnWorker([this] { tick(); });
+}
+
+std::uint64_t AudioCapture::droppedFrames() {
+  std::uint64_t dropped = 0;
+  runOnWorker([&] { dropped = m_ring != nullptr ? sl_ring_dropped(m_ring) : 0; });
+  return dropped;
+}
+
+// --- conversion and chunk files (worker only) -------------------------------------------------
+
+void AudioCapture::latchError(const char* message) {
+  m_errorReported = true;
+  notify(onError, std::string(message));
+}
+
+void AudioCapture::drain() {
+  if (m_ring == nullptr || !m_converter || m_errorReported) {
+    return;
+  }
+  if (sl_ring_dropped(m_ring) != 0) {
+    // Audio was lost; what is still in the ring is left unconverted.
+    latchError(messages::captureOverrun);
+    return;
+  }
+  for (;;) {
+    const std::uint64_t frames = sl_ring_pop(m_ring, m_input.data(), m_input.size());
+    if (frames == 0) {
+      return;
+    }
+    m_output.clear();
+    try {
+      m_converter->process(m_input.data(), static_cast<std::size_t>(frames), m_output);
+    } catch (...) {
+      latchError(messages::conversionFailed);
+      return;
+    }
+    float level = 0.0f;
+    for (const std::int16_t sample : m_output) {
+      level = std::max(level, std::fabs(static_cast<float>(sample)) * kLevelScale);
+    }
+    try {
+      writeBlock(m_output);
+    } catch (...) {
+      latchError(messages::chunkWriteFailed);
+      return;
+    }
+    notify(onProgress, static_cast<double>(m_totalBytes) / bytesPerSecond, level);
+  }
+}
+
+void AudioCapture::writeBlock(const std::vector<std::int16_t>& samples) {
+  if constexpr (std::endian::native == std::endian::big) {
+    std::vector<std::int16_t> little(samples.size());
+    std::transform(samples.begin(), samples.end(), little.begin(), [](std::int16_t s) {
+      const auto u = static_cast<std::uint16_t>(s);
+      return static_cast<std::int16_t>(static_cast<std::uint16_t>((u >> 8) | (u << 8)));
+    });
+    writePCM(reinterpret_cast<const unsigned char*>(little.data()), little.size() * sizeof(std::int16_t));
+  } else {
+    writePCM(reinterpret_cast<const unsigned char*>(samples.data()), samples.size() * sizeof(std::int16_t));
+  }
+}
+
+std::filesystem::path AudioCapture::chunkPath(std::int64_t index) const {
+  char name[32];
+  std::snprintf(name, sizeof name, "%08lld.pcm", static_cast<long long>(index));
+  return m_directory / name;
+}
+
+void AudioCapture::openChunk() {
+  const int fd = ::open(chunkPath(m_chunkIndex).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    throw NativeError::message(messages::pcmCreateFailed);
+  }
+  m_handle = fd;
+  // Make the new directory entry durable too, so a synced chunk cannot vanish with its name.
+  const int folder = ::open(m_directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
+}
+
+void AudioCapture::writePCM(const unsigned char* bytes, std::size_t count) {
+  std::size_t offset = 0;
+  while (offset < count) {
+    if (m_handle < 0) {
+      openChunk();
+    }
+    const std::size_t n = std::min(static_cast<std::size_t>(chunkBytes - m_chunkBytes), count - offset);
+    writeAll(m_handle, bytes + offset, n);
+    m_chunkBytes += static_cast<std::int64_t>(n);
+    m_totalBytes += static_cast<std::int64_t>(n);
+    offset += n;
+    if (m_chunkBytes == chunkBytes) {
+      finishChunk();
+    }
+  }
+  if (m_handle >= 0) {
+    syncFile(m_handle);
+  }
+}
+
+void AudioCapture::finishChunk() {
+  if (m_handle < 0) {
+    return;
+  }
+  syncFile(m_handle);
+  const int fd = m_handle;
+  m_handle = -1;  // a failed close still releases the descriptor
+  if (::close(fd) != 0 && errno != EINTR) {
+    throw std::system_error(errno, std::generic_category(), "cannot close the chunk file");
+  }
+  if (m_chunkBytes >= 1) {
+    notify(onChunk, chunkPath(m_chunkIndex), m_chunkIndex);
+  }
+  m_chunkBytes = 0;
+  ++m_chunkIndex;
+}
+
+void AudioCapture::flushConverter() {
+  if (!m_converter || m_errorReported) {
+    return;
+  }
+  std::array<std::int16_t, kFlushFrames> buffer{};
+  for (std::size_t round = 0; round < kFlushRounds; ++round) {
+    const std::size_t frames = m_converter->flush(buffer.data(), buffer.size());
+    if (frames == 0) {
+      return;
+    }
+    writeBlock(
+        std::vector<std::int16_t>(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(frames)));
+  }
+}
+
+}  // namespace sayloom
