@@ -15,7 +15,7 @@ scripts/test-services.sh start "$state" || exit 1
 . "$state/env"
 
 status=0
-for program in "$build"/bench_*; do
+for program in "$build"/bench/bench_*; do
   [ -x "$program" ] || continue
   echo "== $(basename "$program")" >&2
   "$program" --benchmark_min_time=0.2 2>/dev/null | grep '^ratio ' || status=1
