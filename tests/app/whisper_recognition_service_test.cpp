@@ -335,6 +335,22 @@ TEST_F(RecognitionServiceTest, CancellationFromAnotherThreadTerminatesTheEngine)
   EXPECT_TRUE(workFolders().empty());
 }
 
+TEST_F(RecognitionServiceTest, EngineThatIgnoresTerminationIsKilled) {
+  ScopedEnv sleep("FAKE_WHISPER_SLEEP", "60");
+  ScopedEnv ignore("FAKE_WHISPER_IGNORE_TERM", "1");
+  ScopedEnv pidFile("FAKE_WHISPER_PID_FILE", (m_dir / "engine.pid").c_str());
+  WhisperRecognitionService service(settings());
+  std::stop_source stop;
+  auto task = service.transcribe(chunk(speech()), 0, "ko", false, stop.get_token());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(m_dir / "engine.pid"); }, 10'000));
+  const pid_t pid = std::stoi(readAll(m_dir / "engine.pid"));
+  stop.request_stop();
+  EXPECT_THROW(runTask(std::move(task)), Cancelled);
+  EXPECT_FALSE(processAlive(pid));
+  EXPECT_EQ(runs().size(), 1U);
+  EXPECT_TRUE(workFolders().empty());
+}
+
 TEST_F(RecognitionServiceTest, AlreadyCancelledCallDoesNothing) {
   WhisperRecognitionService service(settings());
   std::stop_source stop;
