@@ -3,6 +3,7 @@
 // a decoded note must also survive being written and read again unchanged.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
 #include <nlohmann/json.hpp>
 #include <string_view>
@@ -15,10 +16,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (document.is_discarded()) {
     return 0;
   }
+  // The borrowing decoder and the consuming one (used when listing) must agree on every input.
   sayloom::NativeNote note;
+  bool readable = true;
   try {
     note = document.get<sayloom::NativeNote>();
   } catch (const std::exception&) {
+    readable = false;
+  }
+  try {
+    const sayloom::NativeNote consumed = sayloom::decodeNote(nlohmann::json(document));
+    if (!readable || !(consumed == note)) {
+      std::abort();
+    }
+  } catch (const std::exception&) {
+    if (readable) {
+      std::abort();
+    }
+  }
+  if (!readable) {
     return 0;
   }
   const nlohmann::json written = note;

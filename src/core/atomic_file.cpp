@@ -84,7 +84,12 @@ void syncDirectory(const std::filesystem::path& folder) {
 void writeBytes(std::string_view bytes, const std::filesystem::path& target) {
   const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
   std::filesystem::create_directories(folder);
-  TemporaryFile temporary(folder / ("." + target.filename().string() + "." + uuid::generate() + ".tmp"));
+  std::string temporaryName = ".";
+  temporaryName += target.filename().string();
+  temporaryName += '.';
+  temporaryName += uuid::generate();
+  temporaryName += ".tmp";
+  TemporaryFile temporary(folder / temporaryName);
   temporary.writeAll(bytes);
   temporary.renameTo(target);
   syncDirectory(folder);

@@ -32,7 +32,7 @@ std::string formatIsoDate(Timestamp seconds) {
   const auto day = floor<days>(seconds);
   const year_month_day date{day};
   const hh_mm_ss clock{seconds - day};
-  char text[32];
+  char text[64];
   std::snprintf(text, sizeof text, "%04d-%02u-%02u%c%02ld:%02ld:%02ldZ", static_cast<int>(date.year()),
                 static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()), 'T',
                 static_cast<long>(clock.hours().count()), static_cast<long>(clock.minutes().count()),

@@ -18,7 +18,7 @@ constexpr const char* noteFileName = "note.json";
 
 // Reads and decodes one entry of "Notes"; throws whatever makes it unusable.
 NativeNote readNoteFolder(const std::filesystem::path& folder, const std::string& name) {
-  NativeNote note = AtomicFile::read(folder / noteFileName).get<NativeNote>();
+  NativeNote note = decodeNote(AtomicFile::read(folder / noteFileName));
   if (!uuid::isValid(note.id)) {
     throw std::runtime_error("note id is not a UUID: " + note.id);
   }

@@ -5,6 +5,73 @@
 
 namespace sayloom {
 
+namespace {
+
+// The decoders below serve both a borrowed document (const: strings are copied) and one that is
+// being consumed (strings are moved out), with the same strict rules.
+std::string stringField(const nlohmann::json& in, const char* key) { return json::requiredString(in, key); }
+std::string stringField(nlohmann::json& in, const char* key) { return json::takeString(in, key); }
+std::optional<std::string> optionalStringField(const nlohmann::json& in, const char* key) {
+  return json::optionalString(in, key);
+}
+std::optional<std::string> optionalStringField(nlohmann::json& in, const char* key) {
+  return json::takeOptionalString(in, key);
+}
+
+template <typename Json>
+void readEntry(Json& in, TranscriptEntry& entry) {
+  entry.id = stringField(in, "id");
+  entry.sequence = json::requiredInt64(in, "sequence");
+  entry.text = stringField(in, "text");
+  entry.startTimeMs = json::requiredInt64(in, "startTimeMs");
+  entry.endTimeMs = json::requiredInt64(in, "endTimeMs");
+  entry.translation = stringField(in, "translation");
+}
+
+template <typename Json>
+void readNote(Json& in, NativeNote& note) {
+  note.id = stringField(in, "id");
+  note.title = stringField(in, "title");
+  const auto* created = json::requiredMember(in, "createdAt").template get_ptr<const std::string*>();
+  if (created == nullptr) {
+    throw json::JsonFieldError("key 'createdAt' is not a string");
+  }
+  const auto createdAt = parseIsoDate(*created);
+  if (!createdAt) {
+    throw json::JsonFieldError("key 'createdAt' is not an ISO 8601 date with whole seconds: " + *created);
+  }
+  note.createdAt = *createdAt;
+  note.language = stringField(in, "language");
+  note.source = stringField(in, "source");
+  note.durationSeconds = json::requiredDouble(in, "durationSeconds");
+  note.completed = json::requiredBool(in, "completed");
+  // Same constness as the document: a consumed document gives up its segments' strings too.
+  auto& segments = const_cast<Json&>(json::requiredMember(in, "segments"));
+  if (!segments.is_array()) {
+    throw json::JsonFieldError("key 'segments' is not an array");
+  }
+  note.segments.clear();
+  note.segments.resize(segments.size());
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    readEntry(segments[i], note.segments[i]);
+  }
+  note.cloudBilledSeconds = json::requiredInt64(in, "cloudBilledSeconds");
+  note.cloudBilledLanguages = json::requiredInt64(in, "cloudBilledLanguages");
+  note.cloudCreditsExhausted = json::requiredBool(in, "cloudCreditsExhausted");
+  note.workspaceId = optionalStringField(in, "workspaceId");
+  note.cloudNoteId = optionalStringField(in, "cloudNoteId");
+  note.cloudOwnerId = optionalStringField(in, "cloudOwnerId");
+  note.translationLanguage = optionalStringField(in, "translationLanguage");
+  if (const auto* pending = json::optionalMember(in, "cloudPendingCharge")) {
+    note.cloudPendingCharge = pending->template get<ChargeSlice>();
+  } else {
+    note.cloudPendingCharge.reset();
+  }
+  note.cloudTranslationStoppedAtSeconds = json::optionalInt64(in, "cloudTranslationStoppedAtSeconds");
+}
+
+}  // namespace
+
 NativeNote::NativeNote()
     : id(uuid::generate()),
       title(defaultNoteTitle),
@@ -21,18 +88,10 @@ void to_json(nlohmann::json& out, const TranscriptEntry& entry) {
                        {"translation", entry.translation}};
 }
 
-void from_json(const nlohmann::json& in, TranscriptEntry& entry) {
-  entry.id = json::requiredString(in, "id");
-  entry.sequence = json::requiredInt64(in, "sequence");
-  entry.text = json::requiredString(in, "text");
-  entry.startTimeMs = json::requiredInt64(in, "startTimeMs");
-  entry.endTimeMs = json::requiredInt64(in, "endTimeMs");
-  entry.translation = json::requiredString(in, "translation");
-}
-
 void to_json(nlohmann::json& out, const ChargeSlice& slice) {
-  out = nlohmann::json{
-      {"startSeconds", slice.startSeconds}, {"seconds", slice.seconds}, {"languageCount", slice.languageCount}};
+  out = nlohmann::json{{"startSeconds", slice.startSeconds},
+                       {"seconds", slice.seconds},
+                       {"languageCount", slice.languageCount}};
 }
 
 void from_json(const nlohmann::json& in, ChargeSlice& slice) {
@@ -66,41 +125,14 @@ void to_json(nlohmann::json& out, const NativeNote& note) {
   putOptional("cloudTranslationStoppedAtSeconds", note.cloudTranslationStoppedAtSeconds);
 }
 
-void from_json(const nlohmann::json& in, NativeNote& note) {
-  note.id = json::requiredString(in, "id");
-  note.title = json::requiredString(in, "title");
-  const std::string created = json::requiredString(in, "createdAt");
-  const auto createdAt = parseIsoDate(created);
-  if (!createdAt) {
-    throw json::JsonFieldError("key 'createdAt' is not an ISO 8601 date with whole seconds: " + created);
-  }
-  note.createdAt = *createdAt;
-  note.language = json::requiredString(in, "language");
-  note.source = json::requiredString(in, "source");
-  note.durationSeconds = json::requiredDouble(in, "durationSeconds");
-  note.completed = json::requiredBool(in, "completed");
-  const auto& segments = json::requiredMember(in, "segments");
-  if (!segments.is_array()) {
-    throw json::JsonFieldError("key 'segments' is not an array");
-  }
-  note.segments.clear();
-  note.segments.reserve(segments.size());
-  for (const auto& segment : segments) {
-    note.segments.push_back(segment.get<TranscriptEntry>());
-  }
-  note.cloudBilledSeconds = json::requiredInt64(in, "cloudBilledSeconds");
-  note.cloudBilledLanguages = json::requiredInt64(in, "cloudBilledLanguages");
-  note.cloudCreditsExhausted = json::requiredBool(in, "cloudCreditsExhausted");
-  note.workspaceId = json::optionalString(in, "workspaceId");
-  note.cloudNoteId = json::optionalString(in, "cloudNoteId");
-  note.cloudOwnerId = json::optionalString(in, "cloudOwnerId");
-  note.translationLanguage = json::optionalString(in, "translationLanguage");
-  if (const auto* pending = json::optionalMember(in, "cloudPendingCharge")) {
-    note.cloudPendingCharge = pending->get<ChargeSlice>();
-  } else {
-    note.cloudPendingCharge.reset();
-  }
-  note.cloudTranslationStoppedAtSeconds = json::optionalInt64(in, "cloudTranslationStoppedAtSeconds");
+void from_json(const nlohmann::json& in, TranscriptEntry& entry) { readEntry(in, entry); }
+
+void from_json(const nlohmann::json& in, NativeNote& note) { readNote(in, note); }
+
+NativeNote decodeNote(nlohmann::json&& document) {
+  NativeNote note;
+  readNote(document, note);
+  return note;
 }
 
 }  // namespace sayloom

@@ -76,4 +76,8 @@ void from_json(const nlohmann::json& in, ChargeSlice& slice);
 void to_json(nlohmann::json& out, const NativeNote& note);
 void from_json(const nlohmann::json& in, NativeNote& note);
 
+// Decodes a note document that the caller gives up: the same rules as from_json, but the strings
+// are moved out of the document instead of copied.
+NativeNote decodeNote(nlohmann::json&& document);
+
 }  // namespace sayloom

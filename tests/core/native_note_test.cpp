@@ -36,6 +36,19 @@ const std::set<std::string> kOptionalNoteKeys = {"workspaceId",        "cloudNot
                                                  "cloudOwnerId",       "translationLanguage",
                                                  "cloudPendingCharge", "cloudTranslationStoppedAtSeconds"};
 
+// Both decoders, the one that borrows the document and the one that consumes it, must agree.
+NativeNote decode(const json& document) {
+  NativeNote borrowed = document.get<NativeNote>();
+  EXPECT_EQ(decodeNote(json(document)), borrowed);
+  return borrowed;
+}
+
+void expectUnreadable(const json& document, const ::testing::Message& what = {}) {
+  SCOPED_TRACE(what);
+  EXPECT_ANY_THROW(document.get<NativeNote>());
+  EXPECT_ANY_THROW(decodeNote(json(document)));
+}
+
 // A stored note as another writer could have left it: every key present, in no particular order.
 const json kStoredNote = json::parse(R"({
   "cloudTranslationStoppedAtSeconds": 480,
@@ -84,11 +97,11 @@ TEST(NativeNoteTest, NewNoteHasDefaultsAndWritesNoOptionalKeys) {
 
   const json encoded = note;
   EXPECT_EQ(keysOf(encoded), kRequiredNoteKeys);
-  EXPECT_EQ(encoded.get<NativeNote>(), note);
+  EXPECT_EQ(decode(encoded), note);
 }
 
 TEST(NativeNoteTest, StoredNoteReadsEveryFieldAndWritesBackTheSameDocument) {
-  const NativeNote note = kStoredNote.get<NativeNote>();
+  const NativeNote note = decode(kStoredNote);
   EXPECT_EQ(note.id, "6F1C2D3E-4A5B-4C6D-8E7F-0123456789AB");
   EXPECT_EQ(note.createdAt, *parseIsoDate("2026-03-01T09:30:00Z"));
   EXPECT_EQ(note.durationSeconds, 16.5);
@@ -112,7 +125,7 @@ TEST(NativeNoteTest, OptionalKeysMayBeAbsentOrNull) {
       } else {
         stored.erase(key);
       }
-      const NativeNote note = stored.get<NativeNote>();
+      const NativeNote note = decode(stored);
       stored.erase(key);
       EXPECT_EQ(json(note), stored) << "the field reads as absent and is written without a key";
     }
@@ -123,17 +136,17 @@ TEST(NativeNoteTest, MissingRequiredKeyMakesTheNoteUnreadable) {
   for (const std::string& key : kRequiredNoteKeys) {
     json stored = kStoredNote;
     stored.erase(key);
-    EXPECT_ANY_THROW(stored.get<NativeNote>()) << key;
+    expectUnreadable(stored, ::testing::Message() << key);
   }
   for (const char* key : {"id", "sequence", "text", "startTimeMs", "endTimeMs", "translation"}) {
     json stored = kStoredNote;
     stored["segments"][1].erase(key);
-    EXPECT_ANY_THROW(stored.get<NativeNote>()) << "segment without " << key;
+    expectUnreadable(stored, ::testing::Message() << "segment without " << key);
   }
   for (const char* key : {"startSeconds", "seconds", "languageCount"}) {
     json stored = kStoredNote;
     stored["cloudPendingCharge"].erase(key);
-    EXPECT_ANY_THROW(stored.get<NativeNote>()) << "pending charge without " << key;
+    expectUnreadable(stored, ::testing::Message() << "pending charge without " << key);
   }
 }
 
@@ -162,16 +175,16 @@ TEST(NativeNoteTest, ValueOfTheWrongTypeMakesTheNoteUnreadable) {
   for (const auto& [pointer, value] : cases) {
     json stored = kStoredNote;
     stored[pointer] = value;
-    EXPECT_ANY_THROW(stored.get<NativeNote>()) << pointer.to_string() << " = " << value.dump();
+    expectUnreadable(stored, ::testing::Message() << pointer.to_string() << " = " << value.dump());
   }
-  EXPECT_ANY_THROW(json::array().get<NativeNote>());
-  EXPECT_ANY_THROW(json("note").get<NativeNote>());
+  expectUnreadable(json::array());
+  expectUnreadable(json("note"));
 
   // Whole numbers are numbers too, and keys this version does not know are ignored.
   json stored = kStoredNote;
   stored["durationSeconds"] = 16;
   stored["futureKey"] = true;
-  EXPECT_EQ(stored.get<NativeNote>().durationSeconds, 16.0);
+  EXPECT_EQ(decode(stored).durationSeconds, 16.0);
 }
 
 TEST(NativeNoteTest, OnlyWholeSecondUtcDatesAreReadable) {
@@ -200,10 +213,10 @@ TEST(NativeNoteTest, OnlyWholeSecondUtcDatesAreReadable) {
     json stored = kStoredNote;
     stored["createdAt"] = text;
     if (readable) {
-      EXPECT_EQ(stored.get<NativeNote>().createdAt, *parseIsoDate(text)) << text;
-      EXPECT_EQ(json(stored.get<NativeNote>())["createdAt"], text);
+      EXPECT_EQ(decode(stored).createdAt, *parseIsoDate(text)) << text;
+      EXPECT_EQ(json(decode(stored))["createdAt"], text);
     } else {
-      EXPECT_ANY_THROW(stored.get<NativeNote>()) << text;
+      expectUnreadable(stored, ::testing::Message() << text);
     }
   }
 }
