@@ -25,6 +25,7 @@ TEST(EngineConfigTest, EngineIsBesideTheExecutableUnlessOverridden) {
 
 TEST(EngineConfigTest, ModelIdentityOverridesApplyOnlyTogetherAndWellFormed) {
   const std::string digest(64, 'a');
+  const std::string notHex = std::string(63, 'a') + "g";
   const engine::ModelIdentity base{};
   struct Case {
     const char* size;
@@ -43,7 +44,7 @@ TEST(EngineConfigTest, ModelIdentityOverridesApplyOnlyTogetherAndWellFormed) {
       {"", digest.c_str(), base},
       {"99999999999999999999999", digest.c_str(), base},
       {"10", "abc", base},
-      {"10", (std::string(63, 'a') + "g").c_str(), base},
+      {"10", notHex.c_str(), base},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.size ? c.size : "(unset)") + " " + (c.sha256 ? c.sha256 : "(unset)"));
