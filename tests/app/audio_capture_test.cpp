@@ -14,6 +14,7 @@
 
 #include "capture_recorder.h"
 #include "core/native_error.h"
+#include "support/run_task.h"
 #include "support/temp_dir.h"
 
 namespace sayloom {
@@ -254,9 +255,9 @@ TEST_F(AudioCaptureTest, StartFailuresGiveTheirMessageAndLeaveNothingRunning) {
     calls.attach(failing);
     try {
       if (c.system) {
-        test::waitRethrowing(failing.startSystem(folder, Display{1, "screen", {}}));
+        test::runTask(failing.startSystem(folder, Display{1, "screen", {}}));
       } else {
-        test::waitRethrowing(failing.startMicrophone(folder));
+        test::runTask(failing.startMicrophone(folder));
       }
       ADD_FAILURE() << "the start succeeded";
     } catch (const NativeError& error) {
@@ -265,8 +266,8 @@ TEST_F(AudioCaptureTest, StartFailuresGiveTheirMessageAndLeaveNothingRunning) {
     if (script.handler != nullptr) {
       EXPECT_TRUE(script.stopped);
     }
-    test::waitRethrowing(failing.stop());
-    test::waitRethrowing(failing.stop());
+    test::runTask(failing.stop());
+    test::runTask(failing.stop());
     EXPECT_TRUE(calls.chunks().empty());
     EXPECT_TRUE(calls.errors().empty());
     EXPECT_TRUE(test::pcmFiles(folder).empty());
@@ -356,9 +357,9 @@ TEST_F(AudioCaptureTest, SourceEventsReachOnErrorOnTheWorker) {
 TEST(AudioCaptureDiagnostic, PassesAndPassesAgainIntoTheSameFolder) {
   TempDir temp;
   AudioCapture capture;
-  test::waitRethrowing(capture.runDiagnostic(temp / "DiagnosticCapture" / "x"));
+  test::runTask(capture.runDiagnostic(temp / "DiagnosticCapture" / "x"));
   AudioCapture again;
-  test::waitRethrowing(again.runDiagnostic(temp / "DiagnosticCapture" / "x"));
+  test::runTask(again.runDiagnostic(temp / "DiagnosticCapture" / "x"));
   const auto files = test::pcmFiles(temp / "DiagnosticCapture" / "x");
   ASSERT_EQ(files.size(), 2u);
   EXPECT_EQ(std::filesystem::file_size(files[0]), 256'000u);

@@ -95,33 +95,6 @@ private:
   std::vector<float> m_levels;
 };
 
-// QCoro 0.8's waitFor never returns when the awaited task throws, so failures are caught inside a
-// coroutine and handed out as a value.
-struct Outcome {
-  std::exception_ptr error;
-};
-
-inline QCoro::Task<Outcome> catching(QCoro::Task<void> task) {
-  try {
-    co_await std::move(task);
-  } catch (...) {
-    co_return Outcome{std::current_exception()};
-  }
-  co_return Outcome{};
-}
-
-// Runs the task to its end; returns its exception, or null.
-inline std::exception_ptr waitCatching(QCoro::Task<void> task) {
-  return QCoro::waitFor(catching(std::move(task))).error;
-}
-
-// Runs the task to its end and rethrows its exception.
-inline void waitRethrowing(QCoro::Task<void> task) {
-  if (std::exception_ptr error = waitCatching(std::move(task))) {
-    std::rethrow_exception(error);
-  }
-}
-
 inline std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
