@@ -32,7 +32,9 @@ function(sayloom_test_folder layer)
     else()
       target_link_libraries(${target} PRIVATE sayloom_gui_test_main)
     endif()
-    set(props LABELS "${kind};${layer}" TIMEOUT 600)
+    # One label only: gtest_discover_tests flattens the properties into one list, so a list-valued
+    # LABELS would shift every later property (RUN_SERIAL and TIMEOUT were lost that way).
+    set(props LABELS ${kind} TIMEOUT 600)
     if(kind STREQUAL "integration")
       list(APPEND props RUN_SERIAL TRUE)
     endif()
