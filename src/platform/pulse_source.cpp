@@ -335,6 +335,11 @@ void PulseSource::start(const SourceFormat& format, BlockHandler handler, void* 
   st.running = true;
 }
 
+SourceFormat PulseSource::probe(SourceKind kind) {
+  PulseSource source(kind);
+  return source.open();
+}
+
 void PulseSource::stop() noexcept {
   State& st = *m_state;
   if (st.loop == nullptr) {

@@ -27,6 +27,10 @@ public:
   void start(const SourceFormat& format, BlockHandler handler, void* context, EventHandler events) override;
   void stop() noexcept override;
 
+  // Connects, looks the source up and disconnects: whether recording `kind` could start (for
+  // example before offering system audio). Throws SourceError when it could not. Any thread.
+  static SourceFormat probe(SourceKind kind);
+
   struct State;
 
 private:
