@@ -6,7 +6,8 @@
 // Threads: the sound server's thread only pushes into the ring; one capture worker per object (the
 // capture queue) drains the ring every 100 ms, converts, writes and calls onProgress, onChunk and
 // onError, always on that worker. Start, stop and runDiagnostic are called by one owner thread at
-// a time, never from the callbacks; set the callbacks before starting.
+// a time, never from the callbacks; set the callbacks before starting. The coroutine forms run the
+// blocking work on Qt's thread pool; keep the object alive until the awaited task has ended.
 #include <QCoroTask>
 #include <atomic>
 #include <chrono>
