@@ -2,7 +2,6 @@
 #   tests/<layer>/*_test.cpp    label "unit"         (no services)
 #   tests/<layer>/*_itest.cpp   label "integration"  (real PulseAudio, engine, emulators; run one at a time)
 #   tests/<layer>/*_uitest.cpp  label "ui"           (widgets, offscreen or Xvfb)
-# Every test also carries its layer as a label (audioring, core, platform, app, ui).
 # MAIN picks the test main: "plain" (GoogleTest only), "qt" (QCoreApplication) or "gui" (QApplication).
 function(sayloom_test_folder layer)
   cmake_parse_arguments(T "" "MAIN" "LINK" ${ARGN})

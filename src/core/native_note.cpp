@@ -1,5 +1,7 @@
 #include "core/native_note.h"
 
+#include <cmath>
+
 #include "core/json_fields.h"
 #include "core/uuid.h"
 
@@ -106,7 +108,9 @@ void to_json(nlohmann::json& out, const NativeNote& note) {
                        {"createdAt", formatIsoDate(note.createdAt)},
                        {"language", note.language},
                        {"source", note.source},
-                       {"durationSeconds", note.durationSeconds},
+                       // JSON has no NaN or infinity: such a value would be written as null and make the note
+                       // unreadable, so it is stored as 0.
+                       {"durationSeconds", std::isfinite(note.durationSeconds) ? note.durationSeconds : 0.0},
                        {"completed", note.completed},
                        {"segments", note.segments},
                        {"cloudBilledSeconds", note.cloudBilledSeconds},

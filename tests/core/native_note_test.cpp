@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <set>
 #include <string>
 
@@ -227,6 +229,15 @@ TEST(NativeNoteTest, WritingDropsTheFractionOfASecond) {
   EXPECT_EQ(formatIsoDate(time), "2026-03-01T09:30:00Z");
   EXPECT_EQ(formatIsoDate(sys_days{1969y / December / 31} + 23h + 59min + 59s + 500ms),
             "1969-12-31T23:59:59Z");
+}
+
+TEST(NativeNoteTest, NonFiniteDurationIsStoredAsZeroSoTheNoteStaysReadable) {
+  for (double duration : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+    NativeNote note;
+    note.durationSeconds = duration;
+    const nlohmann::json encoded = note;
+    EXPECT_EQ(nlohmann::json::parse(encoded.dump()).get<NativeNote>().durationSeconds, 0.0);
+  }
 }
 
 TEST(TranscriptEntryTest, WritesExactlyItsSixKeysAndReadsThemBack) {
