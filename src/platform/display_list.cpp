@@ -1,0 +1,38 @@
+#include "platform/display_list.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "platform/pulse_source.h"
+
+namespace sayloom::platform {
+
+std::vector<Display> DesktopDisplayList::screens() {
+  std::vector<Display> displays;
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
+    return displays;
+  }
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  const int primaryBottom = primary != nullptr ? primary->geometry().y() + primary->geometry().height() : 0;
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  for (qsizetype i = 0; i < screens.size(); ++i) {
+    const QRect geometry = screens.at(i)->geometry();
+    Display display;
+    display.identifier = static_cast<std::uint32_t>(i + 1);
+    display.name = screens.at(i)->name().toStdString();
+    display.frame = {static_cast<double>(geometry.x()),
+                     static_cast<double>(primaryBottom - (geometry.y() + geometry.height())),
+                     static_cast<double>(geometry.width()), static_cast<double>(geometry.height())};
+    displays.push_back(std::move(display));
+  }
+  return displays;
+}
+
+void DesktopDisplayList::checkSystemAudio() {
+  // Reaching the monitor of the default output sink is what recording system audio needs.
+  PulseSource monitor(SourceKind::defaultSinkMonitor);
+  monitor.open();
+  monitor.stop();
+}
+
+}  // namespace sayloom::platform
