@@ -1,0 +1,16 @@
+#include "platform/open_dialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace sayloom::platform {
+
+std::optional<QString> FileOpenDialog::askOpenPath(const QString& filter) {
+  const QString chosen = QFileDialog::getOpenFileName(nullptr, QString(), QDir::homePath(), filter);
+  if (chosen.isEmpty()) {
+    return std::nullopt;
+  }
+  return chosen;
+}
+
+}  // namespace sayloom::platform
