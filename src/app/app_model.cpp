@@ -7,6 +7,7 @@
 #include "app/whisper_recognition_service.h"
 #include "core/data_paths.h"
 #include "platform/logind_sleep_watcher.h"
+#include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
 #include "platform/sleep_watcher.h"
 
@@ -23,6 +24,7 @@ AppServices AppServices::platformDefaults() {
   AppServices services;
   services.sleepWatcher = std::make_unique<platform::LogindSleepWatcher>();
   services.saveDialog = std::make_unique<platform::FileSaveDialog>();
+  services.openDialog = std::make_unique<platform::FileOpenDialog>();
   services.displayList = std::make_unique<platform::DesktopDisplayList>();
   return services;
 }

@@ -15,20 +15,29 @@
 #include <QLocale>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
 #include <vector>
 
+#include "app/overlay_windows.h"
+#include "app/preset_binding.h"
 #include "app/serial_worker.h"
 #include "app/task_handle.h"
 #include "core/display.h"
 #include "core/local_note_store.h"
+#include "core/mac_layout.h"
 #include "core/native_note.h"
+#include "core/overlay_preset.h"
+#include "core/preset_store.h"
 #include "platform/display_list.h"
+#include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
 #include "platform/settings_store.h"
 #include "platform/sleep_watcher.h"
@@ -47,6 +56,10 @@ struct AppServices {
   std::unique_ptr<platform::SaveDialog> saveDialog;
   // The displays whose system audio can be recorded.
   std::unique_ptr<platform::DisplayList> displayList;
+  // Asks for a preset file to import.
+  std::unique_ptr<platform::OpenDialog> openDialog;
+  // The caption windows; made by the window layer, none without one.
+  std::unique_ptr<OverlayWindows> overlays;
 
   // The desktop's own pieces: logind on the system bus, the desktop's save dialog and screens.
   static AppServices platformDefaults();
@@ -86,6 +99,10 @@ class AppModel : public QObject {
   Q_PROPERTY(quint32 displayID READ displayID WRITE setDisplayID NOTIFY displayIDChanged)
   Q_PROPERTY(bool cpuOnly READ cpuOnly WRITE setCpuOnly NOTIFY cpuOnlyChanged)
   Q_PROPERTY(int shortcut READ shortcut NOTIFY shortcutChanged)
+  Q_PROPERTY(std::vector<sayloom::OverlayPreset> presets READ presets NOTIFY presetsChanged)
+  Q_PROPERTY(
+      QString selectedPresetID READ selectedPresetID WRITE setSelectedPresetID NOTIFY selectedPresetIDChanged)
+  Q_PROPERTY(bool presetReadOnly READ presetReadOnly NOTIFY presetReadOnlyChanged)
 
 public:
   explicit AppModel(AppServices services = AppServices::platformDefaults(), QObject* parent = nullptr);
@@ -195,6 +212,51 @@ public:
   // The suggested name of a transcript export: "Sayloom-", the note's date in `locale`, ".txt".
   static QString transcriptFileName(const NativeNote& note, const QLocale& locale);
 
+  // --- overlay presets (app_model_presets.cpp) ------------------------------------------------
+  // Never empty: the built-in presets until the start-up has loaded the stored ones.
+  const std::vector<OverlayPreset>& presets() const { return m_presets; }
+  const QString& selectedPresetID() const { return m_selectedPresetID; }
+  void setSelectedPresetID(const QString& id);
+  // The preset whose Id is `selectedPresetID`, or the first preset.
+  const OverlayPreset& selectedPreset() const;
+  // The preset file may not be written (it comes from a newer version or could not be backed up);
+  // edits, new presets and deletions are refused.
+  bool presetReadOnly() const { return m_presetReadOnly; }
+  // The stored window frames by preset Id.
+  const LayoutMap& layouts() const { return m_layouts; }
+
+  // A link between one field of the selected preset and an inspector control.
+  template <typename T>
+  PresetBinding<T> binding(T OverlayPreset::*field) {
+    return PresetBinding<T>(*this, field);
+  }
+  // The field edit behind `binding`: applies `change` to the selected preset and normalises it.
+  void editSelectedPreset(const std::function<void(OverlayPreset&)>& change);
+  // Adds a default preset, or a copy of the selected one, and selects it (at most 64).
+  void newPreset(bool duplicate);
+  // Removes the selected preset (at least one stays).
+  void deletePreset();
+  void undo();
+  void redo();
+  bool canUndo() const { return !m_undoStack.empty() || (m_editBaseline && *m_editBaseline != m_presets); }
+  bool canRedo() const { return !m_redoStack.empty(); }
+  // Adds disabled copies of the presets of a file chosen in the open dialog.
+  QCoro::Task<void> importPresets();
+  // Writes every preset to a file chosen in the save dialog.
+  QCoro::Task<void> exportPresets();
+
+  // From the caption windows: the user moved or resized preset `presetID`'s window to `frame`
+  // (screen points, origin bottom-left, y up).
+  void recordLayout(const QString& presetID, const Rect& frame);
+  // Brings the caption windows in line with the presets and shows the newest caption.
+  void refreshOverlays();
+  // Writes the preset file (unless locked) and then the layout file.
+  QCoro::Task<void> saveSettings();
+  // A settings save is scheduled or running.
+  bool savePending() const;
+  // The quiet time after the last change before the settings are saved (0.3 s).
+  void setSaveDelay(std::chrono::milliseconds delay) { m_saveDelay = delay; }
+
 signals:
   void notesChanged();
   void selectedNoteIDChanged();
@@ -220,6 +282,9 @@ signals:
   void displayIDChanged();
   void cpuOnlyChanged();
   void shortcutChanged();
+  void presetsChanged();
+  void selectedPresetIDChanged();
+  void presetReadOnlyChanged();
 
 private:
   void setStatus(const QString& status);
@@ -249,6 +314,21 @@ private:
   QCoro::Task<void> reportCaptureError(QString message);
   QCoro::Task<void> recognitionWorker(QString noteID, std::stop_token stop);
   QCoro::Task<void> runDownload(std::stop_token stop);
+
+  // Overlay presets: start-up steps (false ends the start-up), edit groups, the debounced save.
+  QCoro::Task<bool> loadPresets();
+  void setPresets(std::vector<OverlayPreset> presets);
+  void setPresetReadOnly(bool readOnly);
+  OverlayPreset* findPreset(const QString& id);
+  void beginEdit();
+  void commitEdit();
+  void normalizeSelection();
+  void scheduleSave();
+  void onSaveTimer();
+  QCoro::Task<void> runScheduledSave();
+  // Shutdown: drops a scheduled save, lets a running one end, then saves once more.
+  void cancelScheduledSave();
+  QCoro::Task<void> saveSettingsAtShutdown();
 
   // --- fields ---------------------------------------------------------------------------------
   platform::SettingsStore m_settings;
@@ -281,6 +361,20 @@ private:
 
   LocalNoteStore m_store;
   SerialWorker m_storeWorker;
+
+  std::vector<OverlayPreset> m_presets = OverlayPreset::builtIns();
+  QString m_selectedPresetID = QStringLiteral("builtin-widget");
+  bool m_presetReadOnly = false;
+  LayoutMap m_layouts;
+  std::optional<std::vector<OverlayPreset>> m_editBaseline;
+  std::deque<std::vector<OverlayPreset>> m_undoStack;
+  std::vector<std::vector<OverlayPreset>> m_redoStack;
+  QTimer m_saveTimer;
+  bool m_saveTimerConnected = false;
+  std::chrono::milliseconds m_saveDelay{300};
+  std::optional<TaskHandle> m_saveTask;
+  PresetStore m_presetStore{m_store.root()};
+  SerialWorker m_presetWorker;  // after the store: destroyed first, finishing work that uses it
 
   std::optional<QString> m_activeNoteID;
   std::optional<TaskHandle> m_recognitionTask;

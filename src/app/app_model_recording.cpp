@@ -223,7 +223,7 @@ QCoro::Task<void> AppModel::startRecording() {
 
   setRecording(true);
   setStatus(m_modelReady ? recordingStatus : recordingWithoutModelStatus);
-  // The caption windows are refreshed here once the overlay coordinator is part of the model.
+  refreshOverlays();
   if (m_services.sleepWatcher) {
     m_services.sleepWatcher->holdDelay();
   }
@@ -354,8 +354,9 @@ QCoro::Task<void> AppModel::recognitionWorker(QString noteID, std::stop_token st
       m_pending.clear();
       break;
     }
-    // The caption windows are refreshed, and a note with live translation is handed to the cloud
-    // sync, here once those services are part of the model.
+    refreshOverlays();
+    // A note with live translation is handed to the cloud sync here once that service is part of
+    // the model.
   }
 
   // The final upload of a note linked to the cloud joins here with cloud sync.

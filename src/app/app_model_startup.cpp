@@ -13,8 +13,11 @@ QCoro::Task<void> AppModel::runLoad() { co_await load(); }
 QCoro::Task<void> AppModel::waitUntilLoaded() const { return m_loadTask.waitForEnd(); }
 
 QCoro::Task<void> AppModel::load() {
-  // The overlay presets and their layouts are read first, once the preset store is part of the
-  // model; a preset store failure ends the start-up there.
+  // The overlay presets and their window layouts come first; a preset store failure ends the
+  // start-up there.
+  if (!co_await loadPresets()) {
+    co_return;
+  }
 
   co_await reloadNotes();
 
@@ -30,6 +33,7 @@ QCoro::Task<void> AppModel::load() {
   // The stored account and its workspaces, the overlay shortcut and the caption windows join
   // here, in that order, as those services become part of the model.
 
+  refreshOverlays();
   co_await migrateLegacySnapshot();
 }
 
@@ -67,6 +71,7 @@ QCoro::Task<void> AppModel::reloadNotes() {
 }
 
 QCoro::Task<void> AppModel::shutdown() {
+  cancelScheduledSave();
   if (m_downloadTask) {
     m_downloadTask->cancel();
   }
@@ -79,7 +84,7 @@ QCoro::Task<void> AppModel::shutdown() {
     co_await worker.waitForEnd();
   }
 
-  // The overlay preset settings are saved here once preset editing is part of the model.
+  co_await saveSettingsAtShutdown();
 }
 
 }  // namespace sayloom
