@@ -1,4 +1,6 @@
 // The application model's start-up, note-list refresh and orderly shutdown.
+#include <QCoro/QCoroTimer>
+#include <chrono>
 #include <filesystem>
 
 #include "app/app_model.h"
@@ -76,6 +78,12 @@ QCoro::Task<void> AppModel::shutdown() {
     m_downloadTask->cancel();
   }
 
+  // A start, stop or audio export in progress is let finish first: a recording that is still
+  // starting would otherwise keep running past the end, and an export would leave its
+  // temporary file behind.
+  while (m_working) {
+    co_await QCoro::sleepFor(std::chrono::milliseconds(20));
+  }
   co_await stopRecording();
 
   if (m_recognitionTask) {

@@ -180,6 +180,17 @@ TEST_F(RecordingTest, ShutdownStopsAndSavesARunningRecording) {
   EXPECT_DOUBLE_EQ(stored.durationSeconds, model.audioDuration(QString::fromStdString(id)));
 }
 
+TEST_F(RecordingTest, ShutdownDuringAStartLetsItFinishAndThenStopsIt) {
+  AppModel& model = makeModel();
+  model.startRecording();  // still starting when shutdown begins
+  ASSERT_TRUE(model.working());
+  QCoro::waitFor(model.shutdown());
+  EXPECT_FALSE(model.recording());
+  EXPECT_FALSE(model.working());
+  ASSERT_EQ(model.notes().size(), 1U);
+  EXPECT_TRUE(storedNote(model.notes().front().id).completed);
+}
+
 TEST_F(RecordingTest, TheSleepSignalStopsAndSavesTheRecordingBeforeLettingGo) {
   test::LogindStandIn logind(m_dir.path());
   installModel();
