@@ -23,6 +23,9 @@ using Measurements = std::map<std::string, Measurement>;
 
 class CollectingReporter : public benchmark::ConsoleReporter {
 public:
+  // No colours: the ratio lines must start their line for the scripts that collect them.
+  CollectingReporter() : ConsoleReporter(OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.iterations <= 0 || run.run_type != Run::RT_Iteration) {
