@@ -19,6 +19,7 @@
 
 #include "audioring/sl_ring.h"
 #include "core/native_error.h"
+#include "core/posix_file.h"
 #include "platform/pulse_source.h"
 #include "platform/soxr_resampler.h"
 
@@ -486,11 +487,7 @@ void AudioCapture::openChunk() {
   }
   m_handle = fd;
   // Make the new directory entry durable too, so a synced chunk cannot vanish with its name.
-  const int folder = ::open(m_directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
+  posix::syncFolder(m_directory);
 }
 
 void AudioCapture::writePCM(const unsigned char* bytes, std::size_t count) {

@@ -1,8 +1,5 @@
 #include "app/model_downloader.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QCoroFuture>
 #include <QCoroNetworkReply>
 #include <QDir>
@@ -14,22 +11,16 @@
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
-#include <cerrno>
 #include <stdexcept>
-#include <system_error>
-#include <vector>
 
 #include "app/model_file_check.h"
 #include "core/native_error.h"
+#include "core/posix_file.h"
 #include "core/uuid.h"
 
 namespace sayloom {
 
 namespace {
-
-[[noreturn]] void throwErrno(const char* what, const std::filesystem::path& path) {
-  throw std::filesystem::filesystem_error(what, path, std::error_code(errno, std::generic_category()));
-}
 
 // A failure of the network or of the scratch file, with the platform's text.
 [[noreturn]] void fail(const QString& text) { throw std::runtime_error(text.toStdString()); }
@@ -37,76 +28,6 @@ namespace {
 void throwIfStopped(const std::stop_token& stop) {
   if (stop.stop_requested()) {
     throw Cancelled();
-  }
-}
-
-class Descriptor {
-public:
-  explicit Descriptor(int fd) : m_fd(fd) {}
-  ~Descriptor() {
-    if (m_fd >= 0) {
-      ::close(m_fd);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return m_fd; }
-  // Closes now, reporting a failure (a write error can surface only here).
-  void close(const std::filesystem::path& path) {
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) {
-      throwErrno("cannot write file", path);
-    }
-  }
-
-private:
-  int m_fd;
-};
-
-// Copies `source` to the new file `target` and synchronises it to storage.
-void copyDurably(const std::filesystem::path& source, const std::filesystem::path& target) {
-  Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) {
-    throwErrno("cannot open file", source);
-  }
-  Descriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-  if (out.get() < 0) {
-    throwErrno("cannot create file", target);
-  }
-  std::vector<char> piece(modelReadPieceBytes);
-  for (;;) {
-    const ssize_t n = ::read(in.get(), piece.data(), piece.size());
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      throwErrno("cannot read file", source);
-    }
-    if (n == 0) {
-      break;
-    }
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = ::write(out.get(), piece.data() + done, static_cast<std::size_t>(n - done));
-      if (w < 0) {
-        if (errno == EINTR) {
-          continue;
-        }
-        throwErrno("cannot write file", target);
-      }
-      done += w;
-    }
-  }
-  if (::fsync(out.get()) != 0) {
-    throwErrno("cannot synchronise file", target);
-  }
-  out.close(target);
-}
-
-void syncFolder(const std::filesystem::path& folder) {
-  const Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() >= 0) {
-    ::fsync(fd.get());  // best effort: the rename itself has already happened
   }
 }
 
@@ -118,20 +39,14 @@ void verifyAndInstall(const std::filesystem::path& downloaded, const ModelDownlo
   }
   throwIfStopped(stop);
   std::filesystem::create_directories(settings.modelFile.parent_path());
-  const std::filesystem::path staging = ModelDownloader::stagingFile(settings.modelFile);
-  try {
-    copyDurably(downloaded, staging);
-    throwIfStopped(stop);
-    // One step: the old model (if any) is replaced, or the new one appears, never half of either.
-    if (::rename(staging.c_str(), settings.modelFile.c_str()) != 0) {
-      throwErrno("cannot replace file", settings.modelFile);
-    }
-  } catch (...) {
-    std::error_code ignored;
-    std::filesystem::remove(staging, ignored);
-    throw;
-  }
-  syncFolder(settings.modelFile.parent_path());
+  // Removed again on every path unless the rename below went through. A write error can surface
+  // only when the copy is closed, so that failure is reported as one.
+  posix::NewFile staged = posix::copyToNewFile(downloaded, ModelDownloader::stagingFile(settings.modelFile),
+                                               modelReadPieceBytes, "cannot write file");
+  throwIfStopped(stop);
+  // One step: the old model (if any) is replaced, or the new one appears, never half of either.
+  staged.renameTo(settings.modelFile);
+  posix::syncFolder(settings.modelFile.parent_path());
 }
 
 // What arrives on the reply, shared with its signal handlers.

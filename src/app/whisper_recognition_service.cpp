@@ -1,8 +1,5 @@
 #include "app/whisper_recognition_service.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QCoroFuture>
 #include <QCoroProcess>
 #include <QFuture>
@@ -11,13 +8,13 @@
 #include <QThread>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
-#include <cerrno>
 #include <chrono>
 #include <system_error>
 
 #include "app/model_file_check.h"
 #include "core/atomic_file.h"
 #include "core/native_error.h"
+#include "core/posix_file.h"
 #include "core/uuid.h"
 #include "core/wave.h"
 #include "core/whisper_output.h"
@@ -31,33 +28,11 @@ constexpr std::chrono::milliseconds killDelay{5'000};
 
 QString pathText(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
 
-[[noreturn]] void throwErrno(const char* what, const std::filesystem::path& path) {
-  throw std::filesystem::filesystem_error(what, path, std::error_code(errno, std::generic_category()));
-}
-
 // Writes `bytes` to a new file (no synchronisation: the file is scratch input for the engine).
 void writeScratchFile(const std::filesystem::path& path, std::string_view bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    throwErrno("cannot create file", path);
-  }
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      const int error = errno;
-      ::close(fd);
-      errno = error;
-      throwErrno("cannot write file", path);
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  if (::close(fd) != 0) {
-    throwErrno("cannot write file", path);
-  }
+  posix::Descriptor fd = posix::createNew(path, 0600);
+  posix::writeAll(fd.get(), bytes, path);
+  fd.close(path, "cannot write file");
 }
 
 // A fresh folder in the system's temporary folder, removed with everything in it when the call

@@ -1,27 +1,19 @@
 #include "core/audio_export.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <string>
-#include <system_error>
+#include <string_view>
 #include <vector>
 
 #include "core/native_error.h"
+#include "core/posix_file.h"
 #include "core/uuid.h"
 #include "core/wave.h"
 
 namespace sayloom {
 
 namespace {
-
-[[noreturn]] void throwErrno(const std::string& what, const std::filesystem::path& path) {
-  throw std::filesystem::filesystem_error(what, path, std::error_code(errno, std::generic_category()));
-}
 
 struct Chunk {
   std::filesystem::path path;
@@ -50,120 +42,16 @@ std::vector<Chunk> listChunks(const std::filesystem::path& folder) {
 
 bool describable(std::uint64_t total) { return total >= 1 && total <= wave::maxPcmBytes; }
 
-void writeAll(int fd, const char* data, std::size_t size, const std::filesystem::path& path) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      throwErrno("cannot write file", path);
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-}
-
-void writeAllAt(int fd, const char* data, std::size_t size, off_t offset, const std::filesystem::path& path) {
-  while (size > 0) {
-    const ssize_t written = ::pwrite(fd, data, size, offset);
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      throwErrno("cannot write file", path);
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-    offset += written;
-  }
-}
-
 // Appends the whole content of `source` to `fd`; returns the number of bytes appended.
 std::uint64_t appendFile(int fd, const std::filesystem::path& target, const std::filesystem::path& source,
                          std::vector<char>& buffer) {
-  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) {
-    throwErrno("cannot open file", source);
-  }
+  const posix::Descriptor in = posix::openForReading(source);
   std::uint64_t copied = 0;
-  try {
-    for (;;) {
-      const ssize_t got = ::read(in, buffer.data(), buffer.size());
-      if (got < 0) {
-        if (errno == EINTR) {
-          continue;
-        }
-        throwErrno("cannot read file", source);
-      }
-      if (got == 0) {
-        break;
-      }
-      writeAll(fd, buffer.data(), static_cast<std::size_t>(got), target);
-      copied += static_cast<std::uint64_t>(got);
-    }
-  } catch (...) {
-    ::close(in);
-    throw;
+  while (const std::size_t got = posix::readSome(in.get(), buffer.data(), buffer.size(), source)) {
+    posix::writeAll(fd, std::string_view(buffer.data(), got), target);
+    copied += got;
   }
-  ::close(in);
   return copied;
-}
-
-// The file being assembled: closed and removed on every path unless it was renamed into place.
-class PartialFile {
-public:
-  explicit PartialFile(std::filesystem::path path) : m_path(std::move(path)) {
-    m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (m_fd < 0) {
-      throwErrno("cannot create file", m_path);
-    }
-  }
-  ~PartialFile() {
-    if (m_fd >= 0) {
-      ::close(m_fd);
-    }
-    if (!m_renamed) {
-      ::unlink(m_path.c_str());
-    }
-  }
-  PartialFile(const PartialFile&) = delete;
-  PartialFile& operator=(const PartialFile&) = delete;
-
-  int fd() const { return m_fd; }
-  const std::filesystem::path& path() const { return m_path; }
-
-  void syncAndClose() {
-    if (::fsync(m_fd) != 0) {
-      throwErrno("cannot synchronise file", m_path);
-    }
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) {
-      throwErrno("cannot close file", m_path);
-    }
-  }
-
-  // rename(2) replaces an existing destination in one step and moves onto a free name alike.
-  void renameTo(const std::filesystem::path& destination) {
-    if (::rename(m_path.c_str(), destination.c_str()) != 0) {
-      throwErrno("cannot replace file", destination);
-    }
-    m_renamed = true;
-  }
-
-private:
-  std::filesystem::path m_path;
-  int m_fd = -1;
-  bool m_renamed = false;
-};
-
-void syncFolder(const std::filesystem::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);  // best effort: the rename has already happened
-    ::close(fd);
-  }
 }
 
 }  // namespace
@@ -185,10 +73,11 @@ void exportAudio(const std::filesystem::path& audioFolder, const std::filesystem
   temporary += '.';
   temporary += uuid::generate();
   temporary += ".tmp";
-  PartialFile file(temporary);
+  // Closed and removed on every path unless it was renamed into place.
+  posix::NewFile file(temporary, 0666);
 
   const auto header = wave::header(total);
-  writeAll(file.fd(), header.data(), header.size(), file.path());
+  file.write(std::string_view(header.data(), header.size()));
 
   std::vector<char> buffer(1 << 20);
   std::uint64_t appended = 0;
@@ -205,12 +94,12 @@ void exportAudio(const std::filesystem::path& audioFolder, const std::filesystem
       throw NativeError::message(messages::audioTooLargeForWav);
     }
     const auto corrected = wave::header(appended);
-    writeAllAt(file.fd(), corrected.data() + 4, 4, 4, file.path());
-    writeAllAt(file.fd(), corrected.data() + 40, 4, 40, file.path());
+    posix::writeAllAt(file.fd(), std::string_view(corrected.data() + 4, 4), 4, file.path());
+    posix::writeAllAt(file.fd(), std::string_view(corrected.data() + 40, 4), 40, file.path());
   }
   file.syncAndClose();
   file.renameTo(destination);
-  syncFolder(destination.has_parent_path() ? destination.parent_path() : std::filesystem::path("."));
+  posix::syncFolder(destination.has_parent_path() ? destination.parent_path() : std::filesystem::path("."));
 }
 
 }  // namespace sayloom

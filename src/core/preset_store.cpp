@@ -1,15 +1,12 @@
 #include "core/preset_store.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <system_error>
 #include <utility>
 
 #include "core/atomic_file.h"
 #include "core/native_error.h"
+#include "core/posix_file.h"
 #include "core/preset_document.h"
 #include "core/uuid.h"
 
@@ -17,101 +14,21 @@ namespace sayloom {
 
 namespace {
 
-[[noreturn]] void throwErrno(const char* what, const std::filesystem::path& path) {
-  throw std::filesystem::filesystem_error(what, path, std::error_code(errno, std::generic_category()));
-}
-
-class Descriptor {
-public:
-  explicit Descriptor(int fd) : m_fd(fd) {}
-  ~Descriptor() {
-    if (m_fd >= 0) {
-      ::close(m_fd);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return m_fd; }
-  int release() { return std::exchange(m_fd, -1); }
-
-private:
-  int m_fd;
-};
-
 // Reads the file's first `limit` bytes (all of it when it is shorter). Reading no more than the
 // document limit plus one byte is enough to reject an oversized file without holding it in memory.
 std::string readAtMost(const std::filesystem::path& path, std::size_t limit) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    throwErrno("cannot open file", path);
-  }
+  const posix::Descriptor fd = posix::openForReading(path);
   std::string bytes;
   char buffer[64 * 1024];
   while (bytes.size() < limit) {
-    ssize_t count = ::read(fd.get(), buffer, std::min(sizeof buffer, limit - bytes.size()));
-    if (count < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      throwErrno("cannot read file", path);
-    }
+    const std::size_t count =
+        posix::readSome(fd.get(), buffer, std::min(sizeof buffer, limit - bytes.size()), path);
     if (count == 0) {
       break;
     }
-    bytes.append(buffer, static_cast<std::size_t>(count));
+    bytes.append(buffer, count);
   }
   return bytes;
-}
-
-// Copies `source` to the new file `target` and synchronises it to storage. On failure nothing is
-// left at `target`.
-void copyToNewFile(const std::filesystem::path& source, const std::filesystem::path& target) {
-  Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) {
-    throwErrno("cannot open file", source);
-  }
-  Descriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-  if (out.get() < 0) {
-    throwErrno("cannot create file", target);
-  }
-  try {
-    char buffer[64 * 1024];
-    for (;;) {
-      ssize_t count = ::read(in.get(), buffer, sizeof buffer);
-      if (count < 0) {
-        if (errno == EINTR) {
-          continue;
-        }
-        throwErrno("cannot read file", source);
-      }
-      if (count == 0) {
-        break;
-      }
-      for (ssize_t done = 0; done < count;) {
-        ssize_t written = ::write(out.get(), buffer + done, static_cast<std::size_t>(count - done));
-        if (written < 0) {
-          if (errno == EINTR) {
-            continue;
-          }
-          throwErrno("cannot write file", target);
-        }
-        done += written;
-      }
-    }
-    if (::fsync(out.get()) != 0) {
-      throwErrno("cannot synchronise file", target);
-    }
-    if (::close(out.release()) != 0) {
-      throwErrno("cannot close file", target);
-    }
-  } catch (...) {
-    ::unlink(target.c_str());
-    throw;
-  }
-  Descriptor folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) {
-    ::fsync(folder.get());  // best effort: the copy itself is complete
-  }
 }
 
 }  // namespace
@@ -144,7 +61,9 @@ PresetStore::LoadResult PresetStore::load() {
   std::filesystem::path backup = m_url;
   backup += ".corrupt-" + uuid::generate();
   try {
-    copyToNewFile(m_url, backup);
+    // Synchronised before it counts as kept; nothing is left at `backup` on failure.
+    posix::copyToNewFile(m_url, backup, 64 * 1024).keep();
+    posix::syncFolder(backup.parent_path());  // best effort: the copy itself is complete
   } catch (const std::exception&) {
     m_readOnly = true;
     return {OverlayPreset::builtIns(), messages::presetBackupFailed, true};
