@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "core/hex.h"
 #include "core/json_fields.h"
 #include "core/unicode_text.h"
 #include "core/uuid.h"
@@ -21,19 +22,6 @@ constexpr std::size_t maxMonitorNameCharacters = 64;
 constexpr std::size_t maxLanguageCharacters = 20;
 constexpr std::size_t maxLanguages = 8;
 constexpr std::size_t maxStops = 8;
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
 
 std::string asciiUppercased(std::string_view text) {
   std::string out(text);
@@ -143,8 +131,8 @@ std::optional<ARGB> ARGB::parse(std::string_view text) {
   std::array<int, 4> bytes{};
   std::size_t count = (text.size() - 1) / 2;
   for (std::size_t i = 0; i < count; ++i) {
-    int high = hexDigit(text[1 + 2 * i]);
-    int low = hexDigit(text[2 + 2 * i]);
+    int high = hex::digitValue(text[1 + 2 * i]);
+    int low = hex::digitValue(text[2 + 2 * i]);
     if (high < 0 || low < 0) {
       return std::nullopt;
     }

@@ -2,22 +2,11 @@
 
 #include <random>
 
+#include "core/hex.h"
+
 namespace sayloom::uuid {
 
 namespace {
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
 
 bool isHyphenPosition(std::size_t i) { return i == 8 || i == 13 || i == 18 || i == 23; }
 
@@ -54,7 +43,7 @@ std::optional<Bytes> parse(std::string_view text) {
       }
       continue;
     }
-    int value = hexValue(text[i]);
+    int value = hex::digitValue(text[i]);
     if (value < 0) {
       return std::nullopt;
     }
