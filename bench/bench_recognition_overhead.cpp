@@ -14,12 +14,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/whisper_recognition_service.h"
 #include "core/wave.h"
 #include "ratio.h"
+#include "support/engine_fixture.h"
 #include "support/run_task.h"
 #include "support/temp_dir.h"
 
@@ -30,24 +30,13 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t chunkBytes = 256'000;
 
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeAll(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // The first eight seconds of the speech fixture, as a chunk file's PCM.
 std::string speechChunk() {
-  const std::string file = readAll(fs::path(SAYLOOM_FIXTURES_DIR) / "zeb.wav");
-  const std::size_t data = file.find("data");
-  if (data == std::string::npos || file.size() < data + 8 + chunkBytes) {
+  const std::string samples = sayloom::test::wavSamples(sayloom::test::fixture("zeb.wav"));
+  if (samples.size() < chunkBytes) {
     return {};
   }
-  return file.substr(data + 8, chunkBytes);
+  return samples.substr(0, chunkBytes);
 }
 
 struct Setup {
@@ -111,14 +100,13 @@ int main(int argc, char** argv) {
   setup.chunk = setup.dir / "00000000.pcm";
   setup.wav = setup.dir / "audio.wav";
   setup.model = setup.dir / "whisper-test-model.bin";
-  writeAll(setup.chunk, pcm);
-  writeAll(setup.wav, sayloom::wave::wave(pcm));
-  fs::copy_file(fs::path(SAYLOOM_FIXTURES_DIR) / "whisper-test-model.bin", setup.model);
+  sayloom::test::writeFile(setup.chunk, pcm);
+  sayloom::test::writeFile(setup.wav, sayloom::wave::wave(pcm));
+  fs::copy_file(sayloom::test::fixture("whisper-test-model.bin"), setup.model);
 
   sayloom::WhisperRecognitionService service(sayloom::WhisperRecognitionService::Settings{
       SAYLOOM_ENGINE_PATH, setup.model,
-      sayloom::engine::ModelIdentity{575'451,
-                                     "ddf6ff3e5f9e0da794fee41652559af1efaa6118f3cc699f250991c515b6af2a"}});
+      sayloom::engine::ModelIdentity{sayloom::test::testModelSize, sayloom::test::testModelSha256}});
   sayloom::test::runTask(service.verifyModel());
 
   benchmark::RegisterBenchmark("recognition_pair",

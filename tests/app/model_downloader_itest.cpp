@@ -6,33 +6,24 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <fstream>
 #include <map>
 #include <random>
 
 #include "app/model_downloader.h"
 #include "core/native_error.h"
+#include "support/file_bytes.h"
 #include "support/run_task.h"
 #include "support/temp_dir.h"
 
 namespace sayloom {
 namespace {
 
+using test::readFile;
 using test::runTask;
 using test::ScopedEnv;
 using test::TempDir;
+using test::writeFile;
 namespace fs = std::filesystem;
-
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeAll(const fs::path& path, std::string_view bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::set<std::string> names(const fs::path& folder) {
   std::set<std::string> out;
@@ -154,7 +145,7 @@ protected:
 
 TEST_F(ModelDownloaderTest, GoodDownloadInstallsTheModelAndReplacesAnOldOne) {
   download("/ggml-base.bin");
-  EXPECT_EQ(readAll(modelFile()), m_model);
+  EXPECT_EQ(readFile(modelFile()), m_model);
   EXPECT_EQ(names(modelsFolder()), std::set<std::string>{"ggml-base.bin"});
   ASSERT_FALSE(m_progress.empty());
   EXPECT_TRUE(std::is_sorted(m_progress.begin(), m_progress.end()));
@@ -162,9 +153,9 @@ TEST_F(ModelDownloaderTest, GoodDownloadInstallsTheModelAndReplacesAnOldOne) {
   EXPECT_DOUBLE_EQ(m_progress.back(), 1.0);
   expectNothingLeftBehind();
 
-  writeAll(modelFile(), "an older model");
+  writeFile(modelFile(), "an older model");
   download("/ggml-base.bin");
-  EXPECT_EQ(readAll(modelFile()), m_model);
+  EXPECT_EQ(readFile(modelFile()), m_model);
   EXPECT_EQ(names(modelsFolder()), std::set<std::string>{"ggml-base.bin"});
   expectNothingLeftBehind();
 }
@@ -172,7 +163,7 @@ TEST_F(ModelDownloaderTest, GoodDownloadInstallsTheModelAndReplacesAnOldOne) {
 TEST_F(ModelDownloaderTest, RedirectToTheFileIsFollowed) {
   m_server.route("/moved", {302, "", -1, m_server.url("/ggml-base.bin").toUtf8()});
   download("/moved");
-  EXPECT_EQ(readAll(modelFile()), m_model);
+  EXPECT_EQ(readFile(modelFile()), m_model);
 }
 
 TEST_F(ModelDownloaderTest, BadAnswersFailAndKeepTheInstalledModel) {
@@ -194,7 +185,7 @@ TEST_F(ModelDownloaderTest, BadAnswersFailAndKeepTheInstalledModel) {
   };
   for (const bool installed : {false, true}) {
     if (installed) {
-      writeAll(modelFile(), "the installed model");
+      writeFile(modelFile(), "the installed model");
     }
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.path) + (installed ? " over an installed model" : " without a model"));
@@ -205,7 +196,7 @@ TEST_F(ModelDownloaderTest, BadAnswersFailAndKeepTheInstalledModel) {
         EXPECT_EQ(error.description(), c.message);
       }
       if (installed) {
-        EXPECT_EQ(readAll(modelFile()), "the installed model");
+        EXPECT_EQ(readFile(modelFile()), "the installed model");
         EXPECT_EQ(names(modelsFolder()), std::set<std::string>{"ggml-base.bin"});
       } else {
         EXPECT_TRUE(names(modelsFolder()).empty());
@@ -219,7 +210,7 @@ TEST_F(ModelDownloaderTest, BadAnswersFailAndKeepTheInstalledModel) {
 }
 
 TEST_F(ModelDownloaderTest, UnreachableServerFailsWithTheTransportError) {
-  writeAll(modelFile(), "the installed model");
+  writeFile(modelFile(), "the installed model");
   QTcpServer closed;
   ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
   const quint16 port = closed.serverPort();
@@ -235,12 +226,12 @@ TEST_F(ModelDownloaderTest, UnreachableServerFailsWithTheTransportError) {
   } catch (const std::runtime_error& error) {
     EXPECT_NE(std::string(error.what()).find("refused"), std::string::npos) << error.what();
   }
-  EXPECT_EQ(readAll(modelFile()), "the installed model");
+  EXPECT_EQ(readFile(modelFile()), "the installed model");
   expectNothingLeftBehind();
 }
 
 TEST_F(ModelDownloaderTest, CancellingDuringTheTransferLeavesNothingBehind) {
-  writeAll(modelFile(), "the installed model");
+  writeFile(modelFile(), "the installed model");
   m_server.route("/stall", {200, QByteArray::fromStdString(m_model), 300'000});
   ScopedEnv url("SAYLOOM_MODEL_URL", m_server.url("/stall").toUtf8().constData());
   ModelDownloader downloader;
@@ -250,7 +241,7 @@ TEST_F(ModelDownloaderTest, CancellingDuringTheTransferLeavesNothingBehind) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !m_progress.empty(); }, 10'000));
   stop.request_stop();
   EXPECT_THROW(runTask(std::move(task)), Cancelled);
-  EXPECT_EQ(readAll(modelFile()), "the installed model");
+  EXPECT_EQ(readFile(modelFile()), "the installed model");
   EXPECT_EQ(names(modelsFolder()), std::set<std::string>{"ggml-base.bin"});
   expectNothingLeftBehind();
   EXPECT_LT(m_progress.back(), 1.0);
@@ -267,11 +258,11 @@ TEST_F(ModelDownloaderTest, CancelledBeforeItStartsAsksNothing) {
 TEST_F(ModelDownloaderTest, ModelFolderThatCannotBeMadeFailsWithTheFileError) {
   ModelDownloader::Settings settings = ModelDownloader::Settings::fromEnvironment();
   settings.url = m_server.url("/ggml-base.bin");
-  writeAll(m_dir / "data" / "not-a-folder", "a file where the model folder should be");
+  writeFile(m_dir / "data" / "not-a-folder", "a file where the model folder should be");
   settings.modelFile = m_dir / "data" / "not-a-folder" / "ggml-base.bin";
   ModelDownloader downloader(settings);
   EXPECT_THROW(runTask(downloader.download()), fs::filesystem_error);
-  EXPECT_EQ(readAll(m_dir / "data" / "not-a-folder"), "a file where the model folder should be");
+  EXPECT_EQ(readFile(m_dir / "data" / "not-a-folder"), "a file where the model folder should be");
   expectNothingLeftBehind();
 }
 

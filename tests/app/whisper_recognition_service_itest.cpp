@@ -6,51 +6,28 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "app/whisper_recognition_service.h"
 #include "core/wave.h"
+#include "support/engine_fixture.h"
 #include "support/run_task.h"
 #include "support/temp_dir.h"
 
 namespace sayloom {
 namespace {
 
+using test::fixture;
+using test::readFile;
 using test::runTask;
 using test::ScopedEnv;
 using test::TempDir;
+using test::TestEngineEnvironment;
+using test::wavSamples;
+using test::writeFile;
 namespace fs = std::filesystem;
 
 constexpr std::size_t fullChunkBytes = 256'000;
-constexpr std::uint64_t testModelSize = 575'451;
-constexpr const char* testModelSha256 = "ddf6ff3e5f9e0da794fee41652559af1efaa6118f3cc699f250991c515b6af2a";
-
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeAll(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// The samples of a 16 kHz mono 16-bit WAV file (the content of its "data" chunk).
-std::string wavSamples(const fs::path& path) {
-  const std::string file = readAll(path);
-  std::size_t at = 12;
-  while (at + 8 <= file.size()) {
-    const std::string_view id(file.data() + at, 4);
-    const auto* p = reinterpret_cast<const unsigned char*>(file.data() + at + 4);
-    const std::size_t size = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::size_t>(p[3]) << 24);
-    if (id == "data") {
-      return file.substr(at + 8, size);
-    }
-    at += 8 + size + (size & 1);
-  }
-  return {};
-}
 
 class RealEngineTest : public ::testing::Test {
 protected:
@@ -63,12 +40,11 @@ protected:
         << SAYLOOM_ENGINE_PATH << " is missing; build it with scripts/build-engine.sh "
         << SAYLOOM_ENGINE_PATH;
     fs::create_directories(m_dir / "data" / "Models");
-    fs::copy_file(fs::path(SAYLOOM_FIXTURES_DIR) / "whisper-test-model.bin",
-                  m_dir / "data" / "Models" / "ggml-base.bin");
+    fs::copy_file(fixture("whisper-test-model.bin"), m_dir / "data" / "Models" / "ggml-base.bin");
     fs::create_directories(m_dir / "tmp");
-    const std::string speech = wavSamples(fs::path(SAYLOOM_FIXTURES_DIR) / "zeb.wav");
+    const std::string speech = wavSamples(fixture("zeb.wav"));
     ASSERT_GE(speech.size(), fullChunkBytes);
-    writeAll(m_dir / "00000003.pcm", speech.substr(0, fullChunkBytes));
+    writeFile(m_dir / "00000003.pcm", speech.substr(0, fullChunkBytes));
   }
 
   fs::path speechChunk() const { return m_dir / "00000003.pcm"; }
@@ -78,14 +54,12 @@ protected:
   TempDir m_dir;
   ScopedEnv m_tmp{"TMPDIR", (m_dir / "tmp").c_str()};
   ScopedEnv m_data{"SAYLOOM_DATA_DIR", (m_dir / "data").c_str()};
-  ScopedEnv m_engine{"SAYLOOM_WHISPER_CLI", SAYLOOM_ENGINE_PATH};
-  ScopedEnv m_size{"SAYLOOM_MODEL_SIZE", std::to_string(testModelSize).c_str()};
-  ScopedEnv m_sha{"SAYLOOM_MODEL_SHA256", testModelSha256};
+  TestEngineEnvironment m_engine;
 };
 
 TEST_F(RealEngineTest, EngineAcceptsTheCommandLineInBothModes) {
-  const std::string wav = wave::wave(readAll(speechChunk()));
-  writeAll(m_dir / "audio.wav", wav);
+  const std::string wav = wave::wave(readFile(speechChunk()));
+  writeFile(m_dir / "audio.wav", wav);
   for (const bool cpuOnly : {false, true}) {
     SCOPED_TRACE(cpuOnly ? "with -ng" : "default device");
     const fs::path outputBase = m_dir / (cpuOnly ? "cpu" : "default");
@@ -99,7 +73,7 @@ TEST_F(RealEngineTest, EngineAcceptsTheCommandLineInBothModes) {
     ASSERT_TRUE(engine.waitForFinished(300'000));
     EXPECT_EQ(engine.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(engine.exitCode(), 0);
-    const auto result = nlohmann::json::parse(readAll(fs::path(outputBase.string() + ".json")));
+    const auto result = nlohmann::json::parse(readFile(fs::path(outputBase.string() + ".json")));
     EXPECT_TRUE(result.at("transcription").is_array());
   }
 }
@@ -115,7 +89,7 @@ TEST_F(RealEngineTest, ChunkWithSoundYieldsTheEngineEmptyTranscription) {
 }
 
 TEST_F(RealEngineTest, SilentChunkNeverStartsTheEngine) {
-  writeAll(m_dir / "silent.pcm", std::string(fullChunkBytes, '\0'));
+  writeFile(m_dir / "silent.pcm", std::string(fullChunkBytes, '\0'));
   WhisperRecognitionService::Settings settings = WhisperRecognitionService::Settings::fromEnvironment();
   settings.enginePath = QString::fromStdString((m_dir / "no-engine-here").string());  // a start would fail
   WhisperRecognitionService service(settings);

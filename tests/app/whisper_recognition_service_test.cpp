@@ -8,35 +8,27 @@
 #include <QCryptographicHash>
 #include <QTest>
 #include <cerrno>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <stop_token>
 
 #include "core/native_error.h"
 #include "core/wave.h"
 #include "core/whisper_output.h"
+#include "support/file_bytes.h"
 #include "support/run_task.h"
 #include "support/temp_dir.h"
 
 namespace sayloom {
 namespace {
 
+using test::readFile;
 using test::runTask;
 using test::ScopedEnv;
 using test::TempDir;
+using test::writeFile;
 namespace fs = std::filesystem;
 
 constexpr std::size_t fullChunkBytes = 256'000;
-
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeAll(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::string sha256(std::string_view bytes) {
   return QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
@@ -72,12 +64,12 @@ protected:
   static std::string fakeEngine() { return std::string(SAYLOOM_TEST_FAKES_DIR) + "/fake-whisper-cli"; }
 
   fs::path chunk(std::string_view bytes, const std::string& name = "00000000.pcm") const {
-    writeAll(m_dir / name, bytes);
+    writeFile(m_dir / name, bytes);
     return m_dir / name;
   }
 
   void engineWrites(std::string_view json) {
-    writeAll(m_dir / "result.json", json);
+    writeFile(m_dir / "result.json", json);
     m_json.emplace("FAKE_WHISPER_JSON", (m_dir / "result.json").c_str());
   }
 
@@ -110,7 +102,7 @@ protected:
   std::optional<ScopedEnv> m_json;
   std::string m_modelBytes = "a small stand-in for the model file";
   fs::path m_model = [this] {
-    writeAll(m_dir / "ggml-base.bin", m_modelBytes);
+    writeFile(m_dir / "ggml-base.bin", m_modelBytes);
     return m_dir / "ggml-base.bin";
   }();
 };
@@ -167,7 +159,7 @@ TEST_F(RecognitionServiceTest, RunsTheEngineOnTheChunkAsWavWithTheFixedArguments
                                           "-t",
                                           "4"};
   EXPECT_EQ(args, expected);
-  EXPECT_EQ(readAll(m_dir / "seen.wav"), wave::wave(bytes));
+  EXPECT_EQ(readFile(m_dir / "seen.wav"), wave::wave(bytes));
   EXPECT_TRUE(workFolders().empty());
 }
 
@@ -311,7 +303,7 @@ TEST_F(RecognitionServiceTest, CancellingWhileTheEngineRunsTerminatesItWithoutRe
   std::stop_source stop;
   auto task = service.transcribe(chunk(speech()), 0, "ko", false, stop.get_token());
   ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(m_dir / "engine.pid"); }, 10'000));
-  const pid_t pid = std::stoi(readAll(m_dir / "engine.pid"));
+  const pid_t pid = std::stoi(readFile(m_dir / "engine.pid"));
   ASSERT_TRUE(processAlive(pid));
   ASSERT_EQ(workFolders().size(), 1U);
 
@@ -343,7 +335,7 @@ TEST_F(RecognitionServiceTest, EngineThatIgnoresTerminationIsKilled) {
   std::stop_source stop;
   auto task = service.transcribe(chunk(speech()), 0, "ko", false, stop.get_token());
   ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(m_dir / "engine.pid"); }, 10'000));
-  const pid_t pid = std::stoi(readAll(m_dir / "engine.pid"));
+  const pid_t pid = std::stoi(readFile(m_dir / "engine.pid"));
   stop.request_stop();
   EXPECT_THROW(runTask(std::move(task)), Cancelled);
   EXPECT_FALSE(processAlive(pid));
@@ -411,7 +403,7 @@ TEST_F(RecognitionServiceTest, ModelIsCheckedOnlyOncePerService) {
   WhisperRecognitionService service(settings());
   runTask(service.verifyModel());
   EXPECT_TRUE(service.verified());
-  writeAll(m_model, "replaced by something else entirely");
+  writeFile(m_model, "replaced by something else entirely");
   EXPECT_NO_THROW(runTask(service.transcribe(chunk(speech()), 0, "ko", false)));
   EXPECT_NO_THROW(runTask(service.verifyModel()));
 
