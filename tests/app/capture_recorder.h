@@ -8,14 +8,13 @@
 #include <cstdint>
 #include <exception>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/audio_capture.h"
+#include "support/file_bytes.h"
 
 namespace sayloom::test {
 
@@ -94,11 +93,6 @@ private:
   std::vector<double> m_seconds;
   std::vector<float> m_levels;
 };
-
-inline std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 inline std::vector<std::filesystem::path> pcmFiles(const std::filesystem::path& folder) {
   std::vector<std::filesystem::path> files;

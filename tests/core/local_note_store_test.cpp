@@ -5,13 +5,13 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "core/atomic_file.h"
 #include "core/native_error.h"
+#include "support/file_bytes.h"
 #include "support/temp_dir.h"
 
 namespace sayloom {
@@ -20,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::EnforcePermissions;
 using test::TempDir;
+using test::writeFile;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -35,11 +36,6 @@ NativeNote makeNote(const std::string& id, const char* createdAt, const std::str
   note.createdAt = at(createdAt);
   note.title = title;
   return note;
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // Every file under `root` with its bytes, and every folder (mapped to an empty marker), so a

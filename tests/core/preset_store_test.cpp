@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-
 #include "core/atomic_file.h"
 #include "core/native_error.h"
 #include "core/preset_document.h"
 #include "core/uuid.h"
+#include "support/file_bytes.h"
 #include "support/temp_dir.h"
 
 namespace sayloom {
@@ -17,10 +16,7 @@ namespace {
 using nlohmann::json;
 using test::EnforcePermissions;
 using test::TempDir;
-
-void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using test::writeFile;
 
 std::string readFile(const std::filesystem::path& path) { return AtomicFile::readBytes(path); }
 
