@@ -1,7 +1,7 @@
 # The two commands of the README: `make run` and `make test`. Each does its own set-up.
 BUILD ?= build
 
-.PHONY: setup run test bench sanitizers fuzz format clean
+.PHONY: setup run test bench sanitizers fuzz tidy format clean
 
 setup:
 	bash scripts/setup.sh $(BUILD)
@@ -22,6 +22,10 @@ sanitizers: setup
 # Every fuzz target for a bounded time (FUZZ_SECONDS each).
 fuzz: setup
 	bash scripts/run-fuzz.sh
+
+# clang-tidy over the ring buffer and the core.
+tidy: setup
+	bash scripts/run-tidy.sh $(BUILD)
 
 format:
 	git ls-files '*.c' '*.h' '*.cpp' | xargs clang-format -i

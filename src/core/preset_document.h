@@ -14,7 +14,7 @@ namespace sayloom {
 
 struct PresetDocument {
   static constexpr std::int64_t currentVersion = 2;
-  static constexpr std::size_t maxBytes = 1024 * 1024;
+  static constexpr std::size_t maxBytes = std::size_t{1024} * 1024;
   static constexpr std::size_t minPresets = 1;
   static constexpr std::size_t maxPresets = 64;
 
