@@ -23,7 +23,7 @@ icu::BreakIterator& characterIterator() {
     if (U_FAILURE(status) || !made) {
       throw std::runtime_error(std::string("ICU character boundaries unavailable: ") + u_errorName(status));
     }
-    return made;
+    return made;  // NOLINT(clang-analyzer-cplusplus.NewDelete): ownership moves into the thread_local
   }();
   return *iterator;
 }
