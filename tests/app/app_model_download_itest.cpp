@@ -21,13 +21,14 @@ public:
                             QStringLiteral("--directory"), QString::fromStdString(folder.string())});
     m_process.start();
     m_process.waitForStarted();
-    QTest::qWaitFor(
+    const bool listening = QTest::qWaitFor(
         [&] {
           QTcpSocket socket;
           socket.connectToHost(QHostAddress::LocalHost, m_port);
           return socket.waitForConnected(200);
         },
         20'000);
+    EXPECT_TRUE(listening) << "the HTTP server did not start";
   }
   ~FolderServer() {
     m_process.terminate();

@@ -59,9 +59,13 @@ public:
     if (answers.empty()) {
       return std::nullopt;
     }
-    std::optional<QString> answer = answers.front();
+    const bool cancelled = !answers.front().has_value();
+    const QString path = answers.front().value_or(QString());
     answers.pop_front();
-    return answer;
+    if (cancelled) {
+      return std::nullopt;
+    }
+    return path;
   }
 
   std::deque<std::optional<QString>> answers;

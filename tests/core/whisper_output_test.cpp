@@ -34,7 +34,7 @@ TEST(WhisperOutputTest, RepairMakesStringsParseableAndLeavesTheRestAlone) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.raw);
     EXPECT_EQ(repair(c.raw), c.repaired);
-    EXPECT_NO_THROW((void)nlohmann::json::parse(c.repaired));
+    EXPECT_TRUE(nlohmann::json::accept(c.repaired));
   }
 }
 
