@@ -8,19 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "core/rect.h"
+
 namespace sayloom {
 
 struct OverlayPreset;
 struct MacLayout;
-
-struct Rect {
-  double x = 0;  // left edge
-  double y = 0;  // bottom edge
-  double width = 0;
-  double height = 0;
-
-  bool operator==(const Rect&) const = default;
-};
 
 // One screen as the window system lists it.
 struct ScreenInfo {
