@@ -19,6 +19,7 @@
 #include "core/native_error.h"
 #include "platform/display_list.h"
 #include "platform/save_dialog.h"
+#include "support/file_bytes.h"
 #include "support/temp_dir.h"
 
 // Readable Qt texts in test failures.
@@ -27,17 +28,6 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 namespace sayloom::test {
 
 namespace fs = std::filesystem;
-
-inline std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeFile(const fs::path& path, std::string_view bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 // `bytes` of PCM that the engine is asked to transcribe (loud enough not to count as silence).
 inline std::string speechPcm(std::size_t bytes = 256'000) {
