@@ -15,6 +15,7 @@
 #include "app/error_text.h"
 #include "app/whisper_recognition_service.h"
 #include "core/atomic_file.h"
+#include "core/chunk_files.h"
 #include "core/data_paths.h"
 #include "core/native_error.h"
 #include "platform/sleep_watcher.h"
@@ -41,7 +42,6 @@ const QString noModelWarning = QStringLiteral("먼저 Whisper 모델을 다운�
 
 // A chunk is not queued when this many are already waiting.
 constexpr std::size_t backlogLimit = 64;
-constexpr double audioBytesPerSecond = 32'000;
 
 // Posts `work` to the main thread; it runs only while the model still exists.
 template <typename Work>
@@ -88,38 +88,15 @@ std::optional<std::int64_t> chunkIndex(const std::string& stem) {
   return static_cast<std::int64_t>(magnitude);
 }
 
-// Total bytes of the ".pcm" entries of a folder (an entry whose size cannot be read counts 0);
-// throws the file system's error when the folder cannot be listed.
-std::uint64_t chunkBytes(const std::filesystem::path& folder) {
-  std::uint64_t total = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.path().extension() != ".pcm") {
-      continue;
-    }
-    std::error_code error;
-    const std::uintmax_t size = entry.file_size(error);
-    if (!error) {
-      total += size;
-    }
-  }
-  return total;
-}
-
+// The chunk files of a note's audio folder and the seconds they hold.
 struct RecoveryListing {
-  std::vector<std::filesystem::path> chunks;  // sorted by file name
+  std::vector<chunks::ChunkFile> chunks;  // sorted by file name
   double seconds = 0;
 };
 
 RecoveryListing listChunks(const std::filesystem::path& folder) {
-  RecoveryListing listing;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.path().extension() == ".pcm") {
-      listing.chunks.push_back(entry.path());
-    }
-  }
-  std::sort(listing.chunks.begin(), listing.chunks.end(),
-            [](const auto& a, const auto& b) { return a.filename().string() < b.filename().string(); });
-  listing.seconds = static_cast<double>(chunkBytes(folder)) / audioBytesPerSecond;
+  RecoveryListing listing{chunks::list(folder), 0};
+  listing.seconds = static_cast<double>(chunks::totalBytes(listing.chunks)) / chunks::bytesPerSecond;
   return listing;
 }
 
@@ -433,9 +410,9 @@ QCoro::Task<void> AppModel::recoverSelected() {
   }
 
   std::deque<PendingChunk> chunks;
-  for (const std::filesystem::path& file : listing.chunks) {
-    if (const auto index = chunkIndex(file.stem().string())) {
-      chunks.push_back({QString::fromStdString(file.string()), *index});
+  for (const chunks::ChunkFile& file : listing.chunks) {
+    if (const auto index = chunkIndex(file.path.stem().string())) {
+      chunks.push_back({QString::fromStdString(file.path.string()), *index});
     }
   }
   m_pending = std::move(chunks);
@@ -445,8 +422,7 @@ QCoro::Task<void> AppModel::recoverSelected() {
 
 double AppModel::audioDuration(const QString& noteID) const {
   try {
-    return static_cast<double>(chunkBytes(DataPaths::audioDirectory(noteID.toStdString(), dataRoot()))) /
-           audioBytesPerSecond;
+    return listChunks(DataPaths::audioDirectory(noteID.toStdString(), dataRoot())).seconds;
   } catch (...) {
     return 0;
   }

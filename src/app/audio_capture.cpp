@@ -363,22 +363,11 @@ void AudioCapture::runDiagnosticBlocking(const std::filesystem::path& directory)
   }
   stopBlocking();
 
-  std::uintmax_t total = 0;
-  int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    if (entry.path().extension() != ".pcm") {
-      continue;
-    }
-    ++files;
-    std::error_code error;
-    const std::uintmax_t size = entry.file_size(error);
-    if (!error) {
-      total += size;
-    }
-  }
-  const auto expected = static_cast<std::uintmax_t>(10 * bytesPerSecond);
-  const std::uintmax_t difference = total > expected ? total - expected : expected - total;
-  if (files != 2 || difference > 64) {
+  const std::vector<chunks::ChunkFile> files = chunks::list(directory);
+  const std::uint64_t total = chunks::totalBytes(files);
+  const auto expected = static_cast<std::uint64_t>(10 * bytesPerSecond);
+  const std::uint64_t difference = total > expected ? total - expected : expected - total;
+  if (files.size() != 2 || difference > 64) {
     throw NativeError::message(std::string(messages::diagnosticMismatchPrefix) + std::to_string(total) +
                                " bytes");
   }

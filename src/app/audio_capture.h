@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/chunk_files.h"
 #include "core/display.h"
 #include "platform/audio_source.h"
 #include "platform/resampler.h"
@@ -56,9 +57,9 @@ inline constexpr const char* diagnosticMismatchPrefix = "Capture conversion/chun
 
 class AudioCapture {
 public:
-  static constexpr std::int64_t chunkBytes = 256'000;
+  static constexpr std::int64_t chunkBytes = chunks::bytesPerChunk;
   static constexpr double outputRate = 16'000;
-  static constexpr double bytesPerSecond = 32'000;
+  static constexpr double bytesPerSecond = chunks::bytesPerSecond;
   static constexpr std::uint32_t systemAudioRate = 48'000;
   static constexpr std::uint64_t drainBlockFrames = 32'768;
 

@@ -10,6 +10,7 @@
 #include "app/audio_capture.h"
 #include "app/error_text.h"
 #include "app/whisper_recognition_service.h"
+#include "core/chunk_files.h"
 #include "core/data_paths.h"
 #include "core/local_note_store.h"
 #include "core/native_error.h"
@@ -97,7 +98,7 @@ QCoro::Task<void> runSelfTest(QStringList arguments) {
   }
 
   note.segments = entries;
-  note.durationSeconds = static_cast<double>(pcm.size()) / 32'000.0;
+  note.durationSeconds = static_cast<double>(pcm.size()) / chunks::bytesPerSecond;
   note.completed = false;
   store.save(note);
   const NoteListing listing = store.list();

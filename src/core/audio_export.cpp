@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/chunk_files.h"
 #include "core/native_error.h"
 #include "core/posix_file.h"
 #include "core/uuid.h"
@@ -14,31 +15,6 @@
 namespace sayloom {
 
 namespace {
-
-struct Chunk {
-  std::filesystem::path path;
-  std::uint64_t size = 0;
-};
-
-// The chunk files of the folder in index order (their names are zero-padded indexes).
-std::vector<Chunk> listChunks(const std::filesystem::path& folder) {
-  std::vector<Chunk> chunks;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.path().extension() != ".pcm") {
-      continue;
-    }
-    std::error_code ec;
-    if (entry.is_directory(ec)) {
-      continue;
-    }
-    const std::uintmax_t size = entry.file_size(ec);
-    chunks.push_back({entry.path(), ec ? 0 : static_cast<std::uint64_t>(size)});
-  }
-  std::sort(chunks.begin(), chunks.end(), [](const Chunk& a, const Chunk& b) {
-    return a.path.filename().string() < b.path.filename().string();
-  });
-  return chunks;
-}
 
 bool describable(std::uint64_t total) { return total >= 1 && total <= wave::maxPcmBytes; }
 
@@ -57,15 +33,9 @@ std::uint64_t appendFile(int fd, const std::filesystem::path& target, const std:
 }  // namespace
 
 void exportAudio(const std::filesystem::path& audioFolder, const std::filesystem::path& destination) {
-  const std::vector<Chunk> chunks = listChunks(audioFolder);
-  std::uint64_t total = 0;
-  for (const Chunk& chunk : chunks) {
-    total += chunk.size;
-    if (total > wave::maxPcmBytes) {
-      break;  // already out of range; also keeps the sum from wrapping
-    }
-  }
-  if (chunks.empty() || !describable(total)) {
+  const std::vector<chunks::ChunkFile> files = chunks::list(audioFolder);
+  const std::uint64_t total = chunks::totalBytes(files);
+  if (files.empty() || !describable(total)) {
     throw NativeError::message(messages::audioTooLargeForWav);
   }
 
@@ -81,7 +51,7 @@ void exportAudio(const std::filesystem::path& audioFolder, const std::filesystem
 
   std::vector<char> buffer(1 << 20);
   std::uint64_t appended = 0;
-  for (const Chunk& chunk : chunks) {
+  for (const chunks::ChunkFile& chunk : files) {
     appended += appendFile(file.fd(), file.path(), chunk.path, buffer);
     if (appended > wave::maxPcmBytes) {
       throw NativeError::message(messages::audioTooLargeForWav);
