@@ -4,8 +4,6 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include <QCoroFuture>
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -17,6 +15,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "app/serial_worker.h"
 #include "audioring/sl_ring.h"
 #include "core/native_error.h"
 #include "core/posix_file.h"
@@ -65,27 +64,6 @@ void writeAll(int fd, const unsigned char* bytes, std::size_t count) {
 void syncFile(int fd) {
   if (::fsync(fd) != 0) {
     throw std::system_error(errno, std::generic_category(), "cannot synchronise the chunk file");
-  }
-}
-
-// Runs blocking work on Qt's thread pool; its exception comes back as the result.
-template <typename Work>
-QFuture<std::exception_ptr> runOffThread(Work work) {
-  return QtConcurrent::run([work = std::move(work)]() mutable -> std::exception_ptr {
-    try {
-      work();
-      return nullptr;
-    } catch (...) {
-      return std::current_exception();
-    }
-  });
-}
-
-// Resumes the awaiting coroutine with the outcome of work started by runOffThread.
-QCoro::Task<void> awaitOutcome(QFuture<std::exception_ptr> outcome) {
-  const std::exception_ptr error = co_await outcome;
-  if (error) {
-    std::rethrow_exception(error);
   }
 }
 
@@ -375,23 +353,21 @@ void AudioCapture::runDiagnosticBlocking(const std::filesystem::path& directory)
 
 // The arguments travel inside the work; the returned task only awaits its outcome.
 QCoro::Task<void> AudioCapture::startMicrophone(std::filesystem::path directory) {
-  return awaitOutcome(
-      runOffThread([this, directory = std::move(directory)] { startMicrophoneBlocking(directory); }));
+  return runInBackground([this, directory = std::move(directory)] { startMicrophoneBlocking(directory); });
 }
 
 QCoro::Task<void> AudioCapture::startSystem(std::filesystem::path directory, Display display) {
-  return awaitOutcome(runOffThread([this, directory = std::move(directory), display = std::move(display)] {
+  return runInBackground([this, directory = std::move(directory), display = std::move(display)] {
     startSystemBlocking(directory, display);
-  }));
+  });
 }
 
 QCoro::Task<void> AudioCapture::stop() {
-  return awaitOutcome(runOffThread([this] { stopBlocking(); }));
+  return runInBackground([this] { stopBlocking(); });
 }
 
 QCoro::Task<void> AudioCapture::runDiagnostic(std::filesystem::path directory) {
-  return awaitOutcome(
-      runOffThread([this, directory = std::move(directory)] { runDiagnosticBlocking(directory); }));
+  return runInBackground([this, directory = std::move(directory)] { runDiagnosticBlocking(directory); });
 }
 
 // --- test seams -----------------------------------------------------------------------------

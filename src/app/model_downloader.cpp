@@ -1,6 +1,5 @@
 #include "app/model_downloader.h"
 
-#include <QCoroFuture>
 #include <QCoroNetworkReply>
 #include <QDir>
 #include <QMetaObject>
@@ -9,11 +8,11 @@
 #include <QNetworkRequest>
 #include <QTemporaryFile>
 #include <QThread>
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <stdexcept>
 
 #include "app/model_file_check.h"
+#include "app/serial_worker.h"
 #include "core/native_error.h"
 #include "core/posix_file.h"
 #include "core/uuid.h"
@@ -166,20 +165,9 @@ QCoro::Task<void> ModelDownloader::download(std::stop_token stop) {
   }
 
   const std::filesystem::path downloaded = transfer->scratch.fileName().toStdString();
-  // (Made outside the co_await expression: GCC 12 mishandles temporaries with destructors there.)
-  QFuture<std::exception_ptr> install =
-      QtConcurrent::run([downloaded, settings = m_settings, stop]() -> std::exception_ptr {
-        try {
-          verifyAndInstall(downloaded, settings, stop);
-          return nullptr;
-        } catch (...) {
-          return std::current_exception();
-        }
-      });
-  const std::exception_ptr error = co_await install;
-  if (error) {
-    std::rethrow_exception(error);
-  }
+  // (Named outside the co_await expression: GCC 12 mishandles temporaries with destructors there.)
+  auto install = [downloaded, settings = m_settings, stop] { verifyAndInstall(downloaded, settings, stop); };
+  co_await runInBackground(std::move(install));
 }
 
 }  // namespace sayloom
