@@ -5,6 +5,7 @@ namespace sayloom::platform {
 namespace {
 constexpr auto cpuOnlyKey = "cpuOnly";
 constexpr auto overlayShortcutKey = "overlayShortcut";
+constexpr auto reduceTransparencyKey = "reduceTransparency";
 }  // namespace
 
 SettingsStore::SettingsStore() : m_settings(QStringLiteral("kr.tovik"), QStringLiteral("sayloom")) {}
@@ -20,6 +21,15 @@ int SettingsStore::overlayShortcut() const { return m_settings.value(overlayShor
 
 void SettingsStore::setOverlayShortcut(int value) {
   m_settings.setValue(overlayShortcutKey, value);
+  m_settings.sync();
+}
+
+bool SettingsStore::reduceTransparency() const {
+  return m_settings.value(reduceTransparencyKey, false).toBool();
+}
+
+void SettingsStore::setReduceTransparency(bool value) {
+  m_settings.setValue(reduceTransparencyKey, value);
   m_settings.sync();
 }
 

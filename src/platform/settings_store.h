@@ -1,6 +1,6 @@
 #pragma once
-// The per-user settings of the application ("cpuOnly", "overlayShortcut"), kept in QSettings under
-// organisation "kr.tovik", application "sayloom". Main thread only.
+// The per-user settings of the application ("cpuOnly", "overlayShortcut", "reduceTransparency"),
+// kept in QSettings under organisation "kr.tovik", application "sayloom". Main thread only.
 #include <QSettings>
 
 namespace sayloom::platform {
@@ -14,6 +14,10 @@ public:
 
   int overlayShortcut() const;
   void setOverlayShortcut(int value);
+
+  // Captions drawn on their flat, opaque background (see AccessibilitySettings).
+  bool reduceTransparency() const;
+  void setReduceTransparency(bool value);
 
 private:
   mutable QSettings m_settings;

@@ -1,0 +1,82 @@
+// The caption widget: it draws through the caption renderer with the desktop's settings and
+// offers its rows to assistive technology.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QImage>
+
+#include "support/canvas.h"
+#include "support/temp_dir.h"
+#include "ui/captions/caption_view.h"
+
+namespace sayloom::ui {
+namespace {
+
+class CaptionViewTest : public ::testing::Test {
+protected:
+  test::TempDir m_dir;
+  // The user's settings file in a scratch folder; no desktop portal and GNOME's defaults.
+  test::ScopedEnv m_config{"XDG_CONFIG_HOME", (m_dir / "config").c_str()};
+  test::ScopedEnv m_bus{"DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (m_dir / "no-bus").string()).c_str()};
+  test::ScopedEnv m_gsettings{"GSETTINGS_BACKEND", "memory"};
+};
+
+QStringList rowNames(CaptionView& view) {
+  QStringList names;
+  QAccessibleInterface* caption = QAccessible::queryAccessibleInterface(&view);
+  for (int i = 0; i < caption->childCount(); ++i) {
+    QAccessibleInterface* row = caption->child(i);
+    EXPECT_EQ(row->role(), QAccessible::StaticText);
+    EXPECT_EQ(caption->indexOfChild(row), i);
+    names << row->text(QAccessible::Name);
+  }
+  return names;
+}
+
+TEST_F(CaptionViewTest, OffersTheHeaderAndTheTextsToAssistiveTechnology) {
+  platform::AccessibilitySettings accessibility;
+  CaptionView view(accessibility);
+  view.resize(520, 240);
+  OverlayPreset preset;
+  view.setPreset(preset);
+  view.setCaption({QStringLiteral("안녕하세요"), QStringLiteral("Hello"), QStringLiteral("en")});
+  EXPECT_EQ(rowNames(view), (QStringList{QStringLiteral("Sayloom 자막"), QStringLiteral("안녕하세요"),
+                                         QStringLiteral("Hello")}));
+
+  preset.ShowHeader = false;
+  preset.Languages = {"ja"};
+  view.setPreset(preset);
+  EXPECT_EQ(rowNames(view), QStringList{QStringLiteral("안녕하세요")});
+}
+
+TEST_F(CaptionViewTest, DrawsTheFlatBackgroundWhileTheUserReducesTransparency) {
+  platform::AccessibilitySettings accessibility;
+  CaptionView view(accessibility);
+  view.setAttribute(Qt::WA_TranslucentBackground);
+  view.resize(300, 120);
+  OverlayPreset preset;
+  preset.BackgroundMode = "Linear";
+  preset.BackgroundColor = "#336699";
+  preset.GradientStops = {{"#FF0000", 0}, {"#0000FF", 1}};
+  preset.BackgroundOpacity = 0.5;
+  preset.ShowHeader = preset.ShowOriginal = preset.ShowTranslations = false;
+  view.setPreset(preset);
+  auto centre = [&] {
+    const QImage image = view.grab().toImage();
+    return test::Premultiplied::of(image.pixelColor(image.width() / 2, image.height() / 2));
+  };
+  const test::Premultiplied flat = test::Premultiplied::of(QColor(0x33, 0x66, 0x99));
+  EXPECT_GT(centre().distance(flat), 50);
+
+  accessibility.setUserReduceTransparency(true);
+  EXPECT_TRUE(accessibility.reduceTransparency());
+  EXPECT_TRUE(view.renderOptions().reduceTransparency);
+  EXPECT_LE(centre().distance(flat), 1);
+  EXPECT_TRUE(platform::AccessibilitySettings().userReduceTransparency()) << "the choice is stored";
+
+  accessibility.setUserReduceTransparency(false);
+  EXPECT_GT(centre().distance(flat), 50);
+}
+
+}  // namespace
+}  // namespace sayloom::ui
