@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/whisper_recognition_service.h"
+#include "core/chunk_files.h"
 #include "core/wave.h"
 #include "ratio.h"
 #include "support/engine_fixture.h"
@@ -28,7 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t chunkBytes = 256'000;
+constexpr std::size_t chunkBytes = sayloom::chunks::bytesPerChunk;
 
 // The first eight seconds of the speech fixture, as a chunk file's PCM.
 std::string speechChunk() {

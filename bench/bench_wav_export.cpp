@@ -11,13 +11,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/atomic_file.h"
 #include "core/audio_export.h"
+#include "core/chunk_files.h"
 #include "ratio.h"
 #include "support/temp_dir.h"
 
@@ -26,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int chunkCount = 450;
-constexpr std::size_t chunkBytes = 256'000;
+constexpr std::size_t chunkBytes = sayloom::chunks::bytesPerChunk;
 
 struct Fixture {
   Fixture() {
@@ -35,10 +35,8 @@ struct Fixture {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
       bytes[i] = static_cast<char>(i * 31 % 253);
     }
-    char name[32];
     for (int i = 0; i < chunkCount; ++i) {
-      std::snprintf(name, sizeof name, "%08d.pcm", i);
-      sayloom::AtomicFile::writeBytes(bytes, audio() / name);
+      sayloom::AtomicFile::writeBytes(bytes, audio() / sayloom::chunks::fileName(i));
     }
   }
   fs::path audio() const { return dir / "Audio"; }
@@ -55,10 +53,8 @@ Fixture& fixture() {
 void plainCopy(const fs::path& folder, const fs::path& target) {
   const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   std::vector<char> buffer(1 << 20);
-  char name[32];
   for (int i = 0; i < chunkCount; ++i) {
-    std::snprintf(name, sizeof name, "%08d.pcm", i);
-    const int in = ::open((folder / name).c_str(), O_RDONLY | O_CLOEXEC);
+    const int in = ::open((folder / sayloom::chunks::fileName(i)).c_str(), O_RDONLY | O_CLOEXEC);
     for (ssize_t got; (got = ::read(in, buffer.data(), buffer.size())) > 0;) {
       if (::write(out, buffer.data(), static_cast<std::size_t>(got)) != got) {
         std::abort();

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/chunk_files.h"
 #include "core/whisper_output.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view content(reinterpret_cast<const char*>(data) + 1, size - 1);
   std::vector<sayloom::TranscriptEntry> entries;
   try {
-    entries = sayloom::whisper_output::parse(content, index, 256'000);
+    entries = sayloom::whisper_output::parse(content, index, sayloom::chunks::bytesPerChunk);
   } catch (const std::exception&) {
     return 0;
   }

@@ -1,24 +1,18 @@
 #include "app/audio_capture.h"
 
-#include <fcntl.h>
 #include <pthread.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <future>
 #include <numbers>
 #include <stdexcept>
-#include <system_error>
 
 #include "app/serial_worker.h"
 #include "audioring/sl_ring.h"
 #include "core/native_error.h"
-#include "core/posix_file.h"
 #include "platform/pulse_source.h"
 #include "platform/soxr_resampler.h"
 
@@ -44,26 +38,6 @@ void notify(const Callback& callback, Args&&... args) {
       callback(std::forward<Args>(args)...);
     } catch (...) {
     }
-  }
-}
-
-void writeAll(int fd, const unsigned char* bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t written = ::write(fd, bytes, count);
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      throw std::system_error(errno, std::generic_category(), "cannot write the chunk file");
-    }
-    bytes += written;
-    count -= static_cast<std::size_t>(written);
-  }
-}
-
-void syncFile(int fd) {
-  if (::fsync(fd) != 0) {
-    throw std::system_error(errno, std::generic_category(), "cannot synchronise the chunk file");
   }
 }
 
@@ -191,10 +165,6 @@ sl_ring* AudioCapture::prepare(const std::filesystem::path& directory, std::uint
     if (m_ring != nullptr) {
       throw std::logic_error("the capture is already recording");
     }
-    m_directory = directory;
-    m_chunkIndex = 0;
-    m_chunkBytes = 0;
-    m_totalBytes = 0;
     m_errorReported = false;
     m_pendingEvents.store(0);
     std::filesystem::create_directories(directory);
@@ -203,7 +173,7 @@ sl_ring* AudioCapture::prepare(const std::filesystem::path& directory, std::uint
     std::unique_ptr<platform::Resampler> converter;
     if (ring != nullptr && rate > 0) {
       try {
-        converter = m_resamplers(rate, outputRate);
+        converter = m_resamplers(rate, static_cast<double>(chunks::sampleRate));
       } catch (...) {
       }
     }
@@ -211,11 +181,16 @@ sl_ring* AudioCapture::prepare(const std::filesystem::path& directory, std::uint
       sl_ring_destroy(ring);
       throw NativeError::message(messages::converterUnavailable);
     }
+    m_writer.emplace(directory, [this](const std::filesystem::path& file, std::int64_t index) {
+      notify(onChunk, file, index);
+    });
     m_ring = ring;
     m_inputRate = rate;
     m_converter = std::move(converter);
     m_input.assign(drainBlockFrames, 0.0f);
-    m_output.reserve(static_cast<std::size_t>(std::ceil(drainBlockFrames * outputRate / rate)) + 64);
+    m_output.reserve(static_cast<std::size_t>(
+                         std::ceil(static_cast<double>(drainBlockFrames * chunks::sampleRate) / rate)) +
+                     64);
     prepared = ring;
     std::lock_guard lock(m_mutex);
     m_timerRunning = true;
@@ -296,25 +271,20 @@ void AudioCapture::stopOnWorker() {
     m_timerRunning = false;
   }
   m_pendingEvents.store(0);
-  if (m_ring == nullptr && !m_converter && m_handle < 0) {
+  if (m_ring == nullptr && !m_converter && !m_writer) {
     return;
   }
   drain();
-  bool saved = true;
   try {
     flushConverter();
-    finishChunk();
-  } catch (...) {
-    saved = false;
-  }
-  if (!saved) {
-    // The chunk keeps what reached it; only the descriptor is released.
-    if (m_handle >= 0) {
-      ::close(m_handle);
-      m_handle = -1;
+    if (m_writer) {
+      m_writer->finish();
     }
+  } catch (...) {
     notify(onError, std::string(messages::lastChunkFailed));
   }
+  // After a failure the open chunk keeps what reached it; only its descriptor is released.
+  m_writer.reset();
   sl_ring_destroy(m_ring);
   m_ring = nullptr;
   m_converter.reset();
@@ -343,7 +313,7 @@ void AudioCapture::runDiagnosticBlocking(const std::filesystem::path& directory)
 
   const std::vector<chunks::ChunkFile> files = chunks::list(directory);
   const std::uint64_t total = chunks::totalBytes(files);
-  const auto expected = static_cast<std::uint64_t>(10 * bytesPerSecond);
+  const auto expected = static_cast<std::uint64_t>(10 * chunks::bytesPerSecond);
   const std::uint64_t difference = total > expected ? total - expected : expected - total;
   if (files.size() != 2 || difference > 64) {
     throw NativeError::message(std::string(messages::diagnosticMismatchPrefix) + std::to_string(total) +
@@ -422,74 +392,25 @@ void AudioCapture::drain() {
       latchError(messages::chunkWriteFailed);
       return;
     }
-    notify(onProgress, static_cast<double>(m_totalBytes) / bytesPerSecond, level);
+    notify(onProgress, static_cast<double>(m_writer->totalBytes()) / chunks::bytesPerSecond, level);
   }
 }
 
 void AudioCapture::writeBlock(const std::vector<std::int16_t>& samples) {
+  const auto bytes = [](const std::vector<std::int16_t>& little) {
+    return std::string_view(reinterpret_cast<const char*>(little.data()),
+                            little.size() * sizeof(std::int16_t));
+  };
   if constexpr (std::endian::native == std::endian::big) {
     std::vector<std::int16_t> little(samples.size());
     std::transform(samples.begin(), samples.end(), little.begin(), [](std::int16_t s) {
       const auto u = static_cast<std::uint16_t>(s);
       return static_cast<std::int16_t>(static_cast<std::uint16_t>((u >> 8) | (u << 8)));
     });
-    writePCM(reinterpret_cast<const unsigned char*>(little.data()), little.size() * sizeof(std::int16_t));
+    m_writer->write(bytes(little));
   } else {
-    writePCM(reinterpret_cast<const unsigned char*>(samples.data()), samples.size() * sizeof(std::int16_t));
+    m_writer->write(bytes(samples));
   }
-}
-
-std::filesystem::path AudioCapture::chunkPath(std::int64_t index) const {
-  char name[32];
-  std::snprintf(name, sizeof name, "%08lld.pcm", static_cast<long long>(index));
-  return m_directory / name;
-}
-
-void AudioCapture::openChunk() {
-  const int fd = ::open(chunkPath(m_chunkIndex).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    throw NativeError::message(messages::pcmCreateFailed);
-  }
-  m_handle = fd;
-  // Make the new directory entry durable too, so a synced chunk cannot vanish with its name.
-  posix::syncFolder(m_directory);
-}
-
-void AudioCapture::writePCM(const unsigned char* bytes, std::size_t count) {
-  std::size_t offset = 0;
-  while (offset < count) {
-    if (m_handle < 0) {
-      openChunk();
-    }
-    const std::size_t n = std::min(static_cast<std::size_t>(chunkBytes - m_chunkBytes), count - offset);
-    writeAll(m_handle, bytes + offset, n);
-    m_chunkBytes += static_cast<std::int64_t>(n);
-    m_totalBytes += static_cast<std::int64_t>(n);
-    offset += n;
-    if (m_chunkBytes == chunkBytes) {
-      finishChunk();
-    }
-  }
-  if (m_handle >= 0) {
-    syncFile(m_handle);
-  }
-}
-
-void AudioCapture::finishChunk() {
-  if (m_handle < 0) {
-    return;
-  }
-  syncFile(m_handle);
-  const int fd = m_handle;
-  m_handle = -1;  // a failed close still releases the descriptor
-  if (::close(fd) != 0 && errno != EINTR) {
-    throw std::system_error(errno, std::generic_category(), "cannot close the chunk file");
-  }
-  if (m_chunkBytes >= 1) {
-    notify(onChunk, chunkPath(m_chunkIndex), m_chunkIndex);
-  }
-  m_chunkBytes = 0;
-  ++m_chunkIndex;
 }
 
 void AudioCapture::flushConverter() {

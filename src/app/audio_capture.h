@@ -1,7 +1,7 @@
 #pragma once
-// Records one recording's audio into numbered PCM chunk files: "%08d.pcm" in the given folder,
-// signed 16-bit little-endian mono samples at 16 kHz, 256,000 bytes (8 s) per chunk; only the chunk
-// closed by `stop` may be shorter. Every write is synchronised to storage; no failure deletes a file.
+// Records one recording's audio into the numbered PCM chunk files of core/chunk_files.h in the
+// given folder; only the chunk closed by `stop` may be shorter than a full one. Every write is
+// synchronised to storage; no failure deletes a file.
 //
 // Threads: the sound server's thread only pushes into the ring; one capture worker per object (the
 // capture queue) drains the ring every 100 ms, converts, writes and calls onProgress, onChunk and
@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,15 +52,11 @@ inline constexpr const char* conversionFailed = "오디오 변환에 실패했�
 inline constexpr const char* chunkWriteFailed =
     "녹음 파일을 저장하지 못했습니다. 디스크 공간과 폴더 권한을 확인해 주세요.";
 inline constexpr const char* lastChunkFailed = "마지막 녹음 파일 저장에 실패했습니다.";
-inline constexpr const char* pcmCreateFailed = "PCM 파일 생성 실패";
 inline constexpr const char* diagnosticMismatchPrefix = "Capture conversion/chunk duration mismatch: ";
 }  // namespace messages
 
 class AudioCapture {
 public:
-  static constexpr std::int64_t chunkBytes = chunks::bytesPerChunk;
-  static constexpr double outputRate = 16'000;
-  static constexpr double bytesPerSecond = chunks::bytesPerSecond;
   static constexpr std::uint32_t systemAudioRate = 48'000;
   static constexpr std::uint64_t drainBlockFrames = 32'768;
 
@@ -123,13 +120,9 @@ private:
   sl_ring* prepare(const std::filesystem::path& directory, std::uint32_t rate);
   void drain();
   void writeBlock(const std::vector<std::int16_t>& samples);
-  void writePCM(const unsigned char* bytes, std::size_t count);
-  void openChunk();
-  void finishChunk();
   void flushConverter();
   void stopOnWorker();
   void latchError(const char* message);
-  std::filesystem::path chunkPath(std::int64_t index) const;
 
   static void pushToRing(void* ring, const float* const* channels, std::uint32_t channelCount,
                          std::uint32_t frames);
@@ -160,11 +153,7 @@ private:
   std::unique_ptr<platform::Resampler> m_converter;
   std::vector<float> m_input;
   std::vector<std::int16_t> m_output;
-  std::filesystem::path m_directory;
-  int m_handle = -1;
-  std::int64_t m_chunkIndex = 0;
-  std::int64_t m_chunkBytes = 0;
-  std::int64_t m_totalBytes = 0;
+  std::optional<chunks::Writer> m_writer;  // from prepare to the end of stop
   bool m_errorReported = false;
 };
 

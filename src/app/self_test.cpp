@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "app/audio_capture.h"
 #include "app/error_text.h"
@@ -23,20 +22,6 @@ namespace {
 
 constexpr const char* fixtureArgument = "--fixture";
 constexpr const char* noteTitle = "Native diagnostics (upstream ZEB fixture)";
-
-void writePlainFile(const std::filesystem::path& file, const std::string& bytes) {
-  std::ofstream out;
-  out.exceptions(std::ios::failbit | std::ios::badbit);
-  try {
-    out.open(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-  } catch (const std::ios_base::failure&) {
-    throw std::filesystem::filesystem_error(
-        "Could not write the fixture chunk", file,
-        std::error_code(errno != 0 ? errno : EIO, std::generic_category()));
-  }
-}
 
 }  // namespace
 
@@ -83,8 +68,7 @@ QCoro::Task<void> runSelfTest(QStringList arguments) {
 
   const std::filesystem::path audio = DataPaths::audioDirectory(note.id, root);
   std::filesystem::create_directories(audio);
-  const std::filesystem::path chunk = audio / "00000000.pcm";
-  writePlainFile(chunk, pcm);
+  const std::filesystem::path chunk = chunks::writeWhole(audio, 0, pcm);
 
   WhisperRecognitionService recognizer;
   const std::vector<TranscriptEntry> entries = co_await recognizer.transcribe(chunk, 0, "en", cpuOnly);

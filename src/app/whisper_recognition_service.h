@@ -37,7 +37,6 @@ public:
   // Chunks shorter than this, or whose samples all lie within ±silenceLevel, never reach the engine.
   static constexpr std::size_t minimumChunkBytes = 3'200;
   static constexpr int silenceLevel = 100;
-  static constexpr std::int64_t chunkMilliseconds = 8'000;
   static constexpr int engineThreads = 4;
 
   WhisperRecognitionService();

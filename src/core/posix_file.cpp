@@ -34,7 +34,7 @@ Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
 
 void Descriptor::close(const std::filesystem::path& path, const char* what) {
   const int fd = std::exchange(m_fd, -1);
-  if (::close(fd) != 0) {
+  if (::close(fd) != 0 && errno != EINTR) {
     throwErrno(what, path);
   }
 }
@@ -53,6 +53,20 @@ Descriptor createNew(const std::filesystem::path& path, mode_t mode) {
     throwErrno("cannot create file", path);
   }
   return fd;
+}
+
+Descriptor createOrEmpty(const std::filesystem::path& path, mode_t mode) {
+  Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+  if (fd.get() < 0) {
+    throwErrno("cannot create file", path);
+  }
+  return fd;
+}
+
+void sync(int fd, const std::filesystem::path& path) {
+  if (::fsync(fd) != 0) {
+    throwErrno("cannot synchronise file", path);
+  }
 }
 
 void writeAll(int fd, std::string_view bytes, const std::filesystem::path& path) {
@@ -118,9 +132,7 @@ NewFile::~NewFile() {
 }
 
 void NewFile::syncAndClose(const char* closeWhat) {
-  if (::fsync(m_fd.get()) != 0) {
-    throwErrno("cannot synchronise file", m_path);
-  }
+  sync(m_fd.get(), m_path);
   m_fd.close(m_path, closeWhat);
 }
 

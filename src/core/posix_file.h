@@ -29,7 +29,8 @@ public:
 
   int get() const { return m_fd; }
   // Closes now and reports a failure as `what` (a write error can surface only here). The
-  // descriptor is released even when close fails.
+  // descriptor is released even when close fails; an interrupted close (EINTR) has released it on
+  // Linux too and counts as done.
   void close(const std::filesystem::path& path, const char* what = "cannot close file");
 
 private:
@@ -41,6 +42,12 @@ Descriptor openForReading(const std::filesystem::path& path, const char* what = 
 
 // Creates a file that must not exist yet (O_EXCL) for writing; "cannot create file".
 Descriptor createNew(const std::filesystem::path& path, mode_t mode);
+
+// Opens a file for writing, creating it or emptying an existing one (O_TRUNC); "cannot create file".
+Descriptor createOrEmpty(const std::filesystem::path& path, mode_t mode);
+
+// Synchronises the file's data and size to storage (fsync); "cannot synchronise file".
+void sync(int fd, const std::filesystem::path& path);
 
 // Writes all of `bytes` at the current position, or at `offset`; "cannot write file".
 void writeAll(int fd, std::string_view bytes, const std::filesystem::path& path);

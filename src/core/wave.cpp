@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/chunk_files.h"
+
 namespace sayloom::wave {
 
 namespace {
@@ -27,10 +29,10 @@ std::array<char, headerSize> header(std::uint64_t pcmBytes) {
   put32(h.data() + 16, 16);
   put16(h.data() + 20, 1);
   put16(h.data() + 22, 1);
-  put32(h.data() + 24, 16'000);
-  put32(h.data() + 28, 32'000);
-  put16(h.data() + 32, 2);
-  put16(h.data() + 34, 16);
+  put32(h.data() + 24, chunks::sampleRate);
+  put32(h.data() + 28, chunks::bytesPerSecond);
+  put16(h.data() + 32, chunks::bytesPerSample);
+  put16(h.data() + 34, 8 * chunks::bytesPerSample);
   std::memcpy(h.data() + 36, "data", 4);
   put32(h.data() + 40, static_cast<std::uint32_t>(pcmBytes));
   return h;

@@ -1,5 +1,6 @@
 #pragma once
-// WAV files of Sayloom's sample format: 16 kHz, one channel, signed 16-bit little-endian PCM.
+// WAV files of the chunk files' sample format (core/chunk_files.h): 16 kHz, one channel, signed
+// 16-bit little-endian PCM.
 // Pure functions; any thread.
 #include <array>
 #include <cstdint>

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "core/chunk_files.h"
 #include "core/native_error.h"
 
 namespace sayloom::whisper_output {
@@ -14,9 +15,7 @@ namespace sayloom::whisper_output {
 namespace {
 
 constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
-constexpr std::int64_t chunkMilliseconds = 8'000;
 constexpr std::int64_t sequencePerChunk = 1'000;
-constexpr std::uint64_t pcmBytesPerMillisecond = 32;
 
 // Appends the code point starting at text[i] (advancing i), or U+FFFD for an ill-formed sequence.
 void copyCodePoint(std::string_view text, std::int32_t& i, std::string& out, UChar32& c) {
@@ -192,9 +191,10 @@ std::vector<TranscriptEntry> parse(std::string_view fileContent, std::int64_t in
     }
   }
 
-  const std::int64_t base = saturatingMultiply(index, chunkMilliseconds);
+  const std::int64_t base = saturatingMultiply(index, chunks::chunkMilliseconds);
   const auto chunkLength = static_cast<std::int64_t>(
-      std::min<std::uint64_t>(chunkBytes / pcmBytesPerMillisecond, std::numeric_limits<std::int64_t>::max()));
+      std::min<std::uint64_t>(chunkBytes / static_cast<std::uint64_t>(chunks::bytesPerMillisecond),
+                              std::numeric_limits<std::int64_t>::max()));
   std::vector<TranscriptEntry> entries;
   std::int64_t position = 0;
   for (const auto& segment : *transcription) {

@@ -31,9 +31,9 @@ std::string cleanText(std::string_view text);
 
 // The entries of chunk `index` (whose PCM is `chunkBytes` long) from the engine's output file
 // content. A segment at position i becomes id "index-i", sequence index*1000+i, its times shifted
-// by index*8000 ms; blank segments are skipped but keep their position. A missing "from" counts as
-// 0, a missing "to" as the chunk's length in ms; an "offsets" member that is not an object of
-// integers counts as missing.
+// by index * chunks::chunkMilliseconds; blank segments are skipped but keep their position. A
+// missing "from" counts as 0, a missing "to" as the chunk's length in ms; an "offsets" member that
+// is not an object of integers counts as missing.
 // Throws nlohmann::json::parse_error for text that is not JSON, and NativeError
 // whisperResultUnreadable when it has no "transcription" array of objects.
 std::vector<TranscriptEntry> parse(std::string_view fileContent, std::int64_t index,

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/whisper_recognition_service.h"
+#include "core/chunk_files.h"
 #include "core/wave.h"
 #include "support/engine_fixture.h"
 #include "support/run_task.h"
@@ -27,7 +28,7 @@ using test::wavSamples;
 using test::writeFile;
 namespace fs = std::filesystem;
 
-constexpr std::size_t fullChunkBytes = 256'000;
+constexpr std::size_t fullChunkBytes = chunks::bytesPerChunk;
 
 class RealEngineTest : public ::testing::Test {
 protected:

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <stop_token>
 
+#include "core/chunk_files.h"
 #include "core/native_error.h"
 #include "core/wave.h"
 #include "core/whisper_output.h"
@@ -28,7 +29,7 @@ using test::TempDir;
 using test::writeFile;
 namespace fs = std::filesystem;
 
-constexpr std::size_t fullChunkBytes = 256'000;
+constexpr std::size_t fullChunkBytes = chunks::bytesPerChunk;
 
 std::string sha256(std::string_view bytes) {
   return QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
