@@ -1,233 +1,232 @@
-// The application model: construction, published fields, user settings and the sleep rule.
+// The application model: making and wiring the parts, the start-up and the orderly shutdown.
 #include "app/app_model.h"
 
-#include <QPointer>
-
+#include "app/app_status.h"
 #include "app/audio_capture.h"
-#include "app/whisper_recognition_service.h"
+#include "app/cloud/cloud_sync.h"
+#include "app/export/note_exporter.h"
+#include "app/model/model_installer.h"
+#include "app/notes/note_library.h"
+#include "app/overlays/caption_overlays.h"
+#include "app/presets/preset_editor.h"
+#include "app/recognition/recognition_queue.h"
+#include "app/serial_worker.h"
+#include "app/settings/user_settings.h"
 #include "core/data_paths.h"
-#include "platform/logind_sleep_watcher.h"
-#include "platform/open_dialog.h"
-#include "platform/save_dialog.h"
-#include "platform/sleep_watcher.h"
+#include "core/legacy_migration.h"
 
 namespace sayloom {
 
 namespace {
-const QString readyStatus = QStringLiteral("녹음을 시작할 준비가 되었습니다");
-const QString systemAudioPermissionWarning = QStringLiteral(
-    "시스템 오디오 권한이 필요합니다. 시스템 설정에서 화면 및 시스템 오디오 녹음을 허용하고 다시 시도해 "
-    "주세요.");
+const QString recognitionDoneStatus =
+    QStringLiteral("기기에 저장했습니다. 회의록을 확인하거나 클라우드에 연결할 수 있습니다.");
+const char* const emptyCaption = "녹음을 시작하면 자막이 여기에 표시됩니다.";
 }  // namespace
 
-AppServices AppServices::platformDefaults() {
-  AppServices services;
-  services.sleepWatcher = std::make_unique<platform::LogindSleepWatcher>();
-  services.saveDialog = std::make_unique<platform::FileSaveDialog>();
-  services.openDialog = std::make_unique<platform::FileOpenDialog>();
-  services.displayList = std::make_unique<platform::DesktopDisplayList>();
-  return services;
-}
+AppModel::AppModel(AppServices services, QObject* parent, StartupProbe probe)
+    : QObject(parent), m_services(std::move(services)), m_probe(std::move(probe)) {
+  const std::filesystem::path root = DataPaths::root();
+  m_status = std::make_unique<AppStatus>();
+  m_settingsStore = m_services.settings ? std::move(m_services.settings)
+                                        : std::make_unique<platform::MemorySettingsStore>();
+  m_settings = std::make_unique<UserSettings>(*m_settingsStore);
+  m_cloud = m_services.cloud ? std::move(m_services.cloud) : std::make_unique<LocalOnlyCloud>();
+  m_library = std::make_unique<NoteLibrary>(root, *m_status);
+  m_recognizer = std::make_unique<WhisperRecognitionService>(m_services.recognition);
+  m_modelInstaller = std::make_unique<ModelInstaller>(m_services.download, *m_recognizer, *m_status);
+  m_recognition =
+      std::make_unique<RecognitionQueue>(*m_library, *m_modelInstaller, *m_settings, *m_recognizer, *m_status);
+  m_session = std::make_unique<RecordingSession>(
+      RecordingSession::Parts{*m_library, *m_recognition, *m_modelInstaller, *m_cloud, *m_status},
+      m_services.makeCapture, m_services.sleepWatcher.get(), m_services.displayList.get());
+  m_exporter = std::make_unique<NoteExporter>(*m_library, *m_session, *m_status, m_services.saveDialog.get());
+  m_presetEditor = std::make_unique<PresetEditor>(root, *m_status, m_services.openDialog.get(),
+                                                  m_services.saveDialog.get());
+  m_overlays = std::make_unique<CaptionOverlays>(std::move(m_services.overlays));
 
-AppModel::AppModel(AppServices services, QObject* parent)
-    : QObject(parent),
-      m_services(std::move(services)),
-      m_title(QString::fromUtf8(defaultNoteTitle)),
-      m_status(readyStatus),
-      m_cpuOnly(m_settings.cpuOnly()),
-      m_shortcut(m_settings.overlayShortcut()),
-      m_store(DataPaths::root()),
-      m_recognizer(std::make_unique<WhisperRecognitionService>()) {
-  if (m_services.sleepWatcher) {
-    // The connection ends with the model, so a late notification never reaches a destroyed model.
-    connect(m_services.sleepWatcher.get(), &platform::SleepWatcher::prepareForSleep, this,
-            &AppModel::onPrepareForSleep);
-  }
-  m_loadTask.attach(runLoad());
+  // The captions follow every change of what they show.
+  connect(m_presetEditor.get(), &PresetEditor::presetsChanged, this, &AppModel::refreshOverlays);
+  connect(m_library.get(), &NoteLibrary::selectedNoteIDChanged, this, &AppModel::refreshOverlays);
+  connect(m_overlays.get(), &CaptionOverlays::hiddenChanged, this, &AppModel::refreshOverlays);
+  connect(m_session.get(), &RecordingSession::started, this, &AppModel::refreshOverlays);
+  connect(m_session.get(), &RecordingSession::stopped, this, [this](const QString& noteID) {
+    if (!m_recognition->recognizing()) {
+      syncLinkedNote(noteID);
+    }
+  });
+  connect(m_recognition.get(), &RecognitionQueue::drained, this, &AppModel::onRecognitionDrained);
+  m_recognition->setAfterChunk([this](QString noteID) { return afterChunk(std::move(noteID)); });
+
+  m_loadTask.attach(load(m_loadTask.token()));
 }
 
 AppModel::~AppModel() = default;
 
-// --- published fields -------------------------------------------------------------------------
+// --- wiring -------------------------------------------------------------------------------------
 
-namespace {
-template <typename T>
-bool assign(T& field, const T& value) {
-  if (field == value) {
-    return false;
-  }
-  field = value;
-  return true;
-}
-}  // namespace
+bool AppModel::busy() const { return m_session->recording() || m_status->working() || m_recognition->recognizing(); }
 
-void AppModel::setSelectedNoteID(const std::optional<QString>& id) {
-  if (assign(m_selectedNoteID, id)) {
-    emit selectedNoteIDChanged();
+QCoro::Task<void> AppModel::afterChunk(QString noteID) {
+  refreshOverlays();
+  const NativeNote* note = m_library->find(noteID);
+  if (note != nullptr && note->translationLanguage && !note->cloudTranslationStoppedAtSeconds) {
+    co_await m_cloud->syncLiveNote(noteID, true);
   }
 }
 
-const NativeNote* AppModel::selectedNote() const {
-  return m_selectedNoteID ? findNote(*m_selectedNoteID) : nullptr;
-}
-
-void AppModel::setTitle(const QString& title) {
-  if (assign(m_title, title)) {
-    emit titleChanged();
+void AppModel::onRecognitionDrained(const QString& noteID) {
+  if (!m_session->recording()) {
+    m_status->setStatus(recognitionDoneStatus);
+    syncLinkedNote(noteID);
   }
 }
 
-void AppModel::setLanguage(const QString& language) {
-  if (assign(m_language, language)) {
-    emit languageChanged();
+// The last upload of a note linked to the cloud, once nothing more is added to it.
+void AppModel::syncLinkedNote(const QString& noteID) {
+  const NativeNote* note = m_library->find(noteID);
+  if (note != nullptr && note->cloudNoteId && !m_shuttingDown) {
+    m_cloud->syncLiveNote(noteID, false);
   }
 }
 
-void AppModel::setSource(const QString& source) {
-  if (assign(m_source, source)) {
-    emit sourceChanged();
+void AppModel::refreshOverlays() {
+  const NativeNote* note = nullptr;
+  if (m_session->recording() && m_session->activeNoteID()) {
+    note = m_library->find(*m_session->activeNoteID());
   }
-}
-
-void AppModel::setTranslationLanguage(const QString& language) {
-  if (assign(m_translationLanguage, language)) {
-    emit translationLanguageChanged();
+  if (note == nullptr) {
+    note = m_library->selectedNote();
   }
-}
-
-void AppModel::setLiveTranslation(bool on) {
-  if (assign(m_liveTranslation, on)) {
-    emit liveTranslationChanged();
+  QString original = QString::fromUtf8(emptyCaption);
+  QString translation;
+  if (note != nullptr && !note->segments.empty()) {
+    original = QString::fromStdString(note->segments.back().text);
+    translation = QString::fromStdString(note->segments.back().translation);
   }
+  m_overlays->show(m_presetEditor->presets(), m_presetEditor->layouts(), original, translation,
+                   m_session->translationLanguage());
 }
 
-void AppModel::setStatus(const QString& status) {
-  if (assign(m_status, status)) {
-    emit statusChanged();
-  }
+void AppModel::recordLayout(const QString& presetID, const Rect& frame) {
+  m_presetEditor->recordLayout(presetID, frame, m_overlays->screens(), m_overlays->mainScreen());
 }
 
-// Every warning is announced, even one equal to the last, so that views show it again.
-void AppModel::setWarning(const std::optional<QString>& warning) {
-  m_warning = warning;
-  emit warningChanged();
-}
+void AppModel::toggleHidden() { m_overlays->setHidden(!m_overlays->hidden()); }
 
-void AppModel::setWarningText(const QString& text) { setWarning(text); }
+// --- start-up and shutdown ----------------------------------------------------------------------
 
-void AppModel::setRecording(bool on) {
-  if (assign(m_recording, on)) {
-    emit recordingChanged();
-  }
-}
-
-void AppModel::setWorking(bool on) {
-  if (assign(m_working, on)) {
-    emit workingChanged();
-  }
-}
-
-void AppModel::setRecognizing(bool on) {
-  if (assign(m_recognizing, on)) {
-    emit recognizingChanged();
-  }
-}
-
-void AppModel::setLevel(float level) {
-  if (assign(m_level, level)) {
-    emit levelChanged();
-  }
-}
-
-void AppModel::setElapsed(double seconds) {
-  if (assign(m_elapsed, seconds)) {
-    emit elapsedChanged();
-  }
-}
-
-void AppModel::setHidden(bool hidden) {
-  if (assign(m_hidden, hidden)) {
-    emit hiddenChanged();
-  }
-}
-
-void AppModel::setEditing(bool editing) {
-  if (assign(m_editing, editing)) {
-    emit editingChanged();
-  }
-}
-
-void AppModel::setModelReady(bool ready) {
-  if (assign(m_modelReady, ready)) {
-    emit modelReadyChanged();
-  }
-}
-
-void AppModel::setDownloadProgress(const std::optional<double>& progress) {
-  if (assign(m_downloadProgress, progress)) {
-    emit downloadProgressChanged();
-  }
-}
-
-void AppModel::setWorkspaceID(const QString& id) {
-  if (assign(m_workspaceID, id)) {
-    emit workspaceIDChanged();
-  }
-}
-
-void AppModel::setDisplayID(quint32 id) {
-  if (assign(m_displayID, id)) {
-    emit displayIDChanged();
-  }
-}
-
-QCoro::Task<void> AppModel::loadDisplays() {
-  platform::DisplayList* list = m_services.displayList.get();
-  if (list == nullptr) {
-    co_return;
-  }
-  try {
-    auto check = [list] { list->checkSystemAudio(); };
-    co_await runInBackground(std::move(check));
-  } catch (...) {
-    setWarningText(systemAudioPermissionWarning);
-    co_return;
-  }
-  m_displays = list->screens();
-  emit displaysChanged();
-  setDisplayID(m_displays.empty() ? 0 : m_displays.front().identifier);
-}
-
-void AppModel::setCpuOnly(bool cpuOnly) {
-  m_settings.setCpuOnly(cpuOnly);
-  if (assign(m_cpuOnly, cpuOnly)) {
-    emit cpuOnlyChanged();
-  }
-}
-
-void AppModel::setNotes(std::vector<NativeNote> notes) {
-  m_notes = std::move(notes);
-  emit notesChanged();
-}
-
-NativeNote* AppModel::findNote(const QString& id) {
-  const std::string key = id.toStdString();
-  for (NativeNote& note : m_notes) {
-    if (note.id == key) {
-      return &note;
+QCoro::Task<void> AppModel::load(std::stop_token stop) {
+  // Each step may be the last: shutdown ends the start-up between steps.
+  const auto step = [this, &stop](const QString& name) -> QCoro::Task<bool> {
+    if (m_probe && !stop.stop_requested()) {
+      co_await m_probe(name);
     }
+    co_return !stop.stop_requested();
+  };
+
+  // The overlay presets and their window frames come first; a preset store failure ends the
+  // start-up there.
+  if (!co_await step(QStringLiteral("presets")) || !co_await m_presetEditor->loadPresets()) {
+    co_return;
   }
-  return nullptr;
+  if (!co_await step(QStringLiteral("layouts"))) {
+    co_return;
+  }
+  co_await m_presetEditor->loadLayouts();
+  if (!co_await step(QStringLiteral("notes"))) {
+    co_return;
+  }
+  co_await m_library->reload();
+  if (!co_await step(QStringLiteral("model"))) {
+    co_return;
+  }
+  co_await m_modelInstaller->check();
+  if (!co_await step(QStringLiteral("account")) || !co_await m_cloud->restore()) {
+    co_return;
+  }
+  refreshOverlays();
+  if (!co_await step(QStringLiteral("migration"))) {
+    co_return;
+  }
+  co_await migrateLegacySnapshot();
 }
 
-const NativeNote* AppModel::findNote(const QString& id) const {
-  return const_cast<AppModel*>(this)->findNote(id);
+QCoro::Task<void> AppModel::reloadNotes() { return m_library->reload(); }
+
+QCoro::Task<void> AppModel::loadDisplays() { return m_session->loadDisplays(); }
+
+QCoro::Task<void> AppModel::migrateLegacySnapshot() {
+  auto migrate = [root = m_library->root()] { return ::sayloom::migrateLegacySnapshot(root, legacyFolder()); };
+  const std::optional<std::optional<std::string>> failure =
+      co_await m_status->attempt(runInBackground(std::move(migrate)));
+  if (failure && *failure) {
+    m_status->warn(QString::fromStdString(**failure));
+  }
 }
 
-QCoro::Task<void> AppModel::saveNote(NativeNote note) {
-  LocalNoteStore* store = &m_store;
-  auto save = [store, note = std::move(note)] { store->save(note); };
-  co_await m_storeWorker.run(std::move(save));
+QCoro::Task<void> AppModel::shutdown() {
+  m_shuttingDown = true;
+  m_cloud->cancelSignIn();
+  const std::optional<TaskHandle> download = m_modelInstaller->downloadTask();
+  if (download) {
+    download->cancel();
+  }
+  // A start-up still running would otherwise save presets and frames it never read.
+  m_loadTask.cancel();
+  co_await m_loadTask.waitForEnd();
+
+  // A start, stop or export in progress is let finish first: a recording that is still starting
+  // would otherwise keep running past the end, and an export would leave its temporary file behind.
+  co_await m_status->idle();
+  co_await m_session->stop();
+  co_await m_recognition->close();
+  co_await m_presetEditor->saveAtShutdown();
+  if (download) {
+    co_await download->waitForEnd();
+  }
 }
+
+// --- user commands ------------------------------------------------------------------------------
+
+QCoro::Task<void> AppModel::startRecording() {
+  if (!m_shuttingDown) {
+    co_await m_session->start();
+  }
+}
+
+QCoro::Task<void> AppModel::stopRecording() { return m_session->stop(); }
+
+QCoro::Task<void> AppModel::recoverSelected() {
+  const NativeNote* selected = m_library->selectedNote();
+  if (m_shuttingDown || busy() || selected == nullptr) {
+    co_return;
+  }
+  co_await m_recognition->recover(QString::fromStdString(selected->id), [this] { return busy(); });
+}
+
+void AppModel::downloadModel() {
+  if (!m_shuttingDown) {
+    m_modelInstaller->download();
+  }
+}
+
+QCoro::Task<void> AppModel::exportAudio() {
+  if (!m_shuttingDown) {
+    co_await m_exporter->exportAudio();
+  }
+}
+
+QCoro::Task<void> AppModel::exportTranscript() {
+  if (!m_shuttingDown) {
+    co_await m_exporter->exportTranscript();
+  }
+}
+
+void AppModel::newPreset(bool duplicate) { m_presetEditor->newPreset(duplicate); }
+void AppModel::deletePreset() { m_presetEditor->deletePreset(); }
+void AppModel::undo() { m_presetEditor->undo(); }
+void AppModel::redo() { m_presetEditor->redo(); }
+QCoro::Task<void> AppModel::importPresets() { return m_presetEditor->importPresets(); }
+QCoro::Task<void> AppModel::exportPresets() { return m_presetEditor->exportPresets(); }
 
 }  // namespace sayloom

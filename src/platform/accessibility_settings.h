@@ -60,7 +60,7 @@ private:
 
   QString m_connectionName;
   QDBusConnection m_bus;
-  SettingsStore m_settings;
+  DesktopSettingsStore m_settings;
   std::unique_ptr<GnomeHighContrast> m_gnome;
   std::optional<bool> m_portalContrast;
   std::optional<bool> m_portalReduceTransparency;

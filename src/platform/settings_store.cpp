@@ -1,35 +1,17 @@
+// The desktop's settings store on QSettings.
 #include "platform/settings_store.h"
 
 namespace sayloom::platform {
 
-namespace {
-constexpr auto cpuOnlyKey = "cpuOnly";
-constexpr auto overlayShortcutKey = "overlayShortcut";
-constexpr auto reduceTransparencyKey = "reduceTransparency";
-}  // namespace
+DesktopSettingsStore::DesktopSettingsStore()
+    : m_settings(QStringLiteral("kr.tovik"), QStringLiteral("sayloom")) {}
 
-SettingsStore::SettingsStore() : m_settings(QStringLiteral("kr.tovik"), QStringLiteral("sayloom")) {}
-
-bool SettingsStore::cpuOnly() const { return m_settings.value(cpuOnlyKey, false).toBool(); }
-
-void SettingsStore::setCpuOnly(bool value) {
-  m_settings.setValue(cpuOnlyKey, value);
-  m_settings.sync();
+QVariant DesktopSettingsStore::value(const QString& key, const QVariant& fallback) const {
+  return m_settings.value(key, fallback);
 }
 
-int SettingsStore::overlayShortcut() const { return m_settings.value(overlayShortcutKey, 0).toInt(); }
-
-void SettingsStore::setOverlayShortcut(int value) {
-  m_settings.setValue(overlayShortcutKey, value);
-  m_settings.sync();
-}
-
-bool SettingsStore::reduceTransparency() const {
-  return m_settings.value(reduceTransparencyKey, false).toBool();
-}
-
-void SettingsStore::setReduceTransparency(bool value) {
-  m_settings.setValue(reduceTransparencyKey, value);
+void DesktopSettingsStore::setValue(const QString& key, const QVariant& value) {
+  m_settings.setValue(key, value);
   m_settings.sync();
 }
 

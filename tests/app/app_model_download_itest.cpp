@@ -48,24 +48,24 @@ TEST_F(ModelDownloadTest, ADownloadedModelMakesRecognitionReady) {
   FolderServer hub(m_dir / "hub");
   ScopedEnv url("SAYLOOM_MODEL_URL", hub.url("/ggml-base.bin").c_str());
   AppModel& model = makeModel();
-  ASSERT_FALSE(model.modelReady());
+  ASSERT_FALSE(model.modelInstaller().modelReady());
 
   std::vector<double> progress;
-  QObject::connect(&model, &AppModel::downloadProgressChanged, [&] {
-    if (model.downloadProgress()) {
-      progress.push_back(*model.downloadProgress());
+  QObject::connect(&model.modelInstaller(), &ModelInstaller::downloadProgressChanged, [&] {
+    if (model.modelInstaller().downloadProgress()) {
+      progress.push_back(*model.modelInstaller().downloadProgress());
     }
   });
   model.downloadModel();
   model.downloadModel();  // one download at a time
-  ASSERT_TRUE(model.downloadTask());
-  EXPECT_EQ(model.downloadProgress(), 0.0);
-  ASSERT_TRUE(eventually([&] { return !model.downloadTask(); }));
+  ASSERT_TRUE(model.modelInstaller().downloadTask());
+  EXPECT_EQ(model.modelInstaller().downloadProgress(), 0.0);
+  ASSERT_TRUE(eventually([&] { return !model.modelInstaller().downloadTask(); }));
 
-  EXPECT_TRUE(model.modelReady());
-  EXPECT_EQ(model.status(), QStringLiteral("Whisper 모델을 준비했습니다. 이제 오프라인 인식이 가능합니다."));
-  EXPECT_FALSE(model.warning());
-  EXPECT_FALSE(model.downloadProgress());
+  EXPECT_TRUE(model.modelInstaller().modelReady());
+  EXPECT_EQ(model.appStatus().status(), QStringLiteral("Whisper 모델을 준비했습니다. 이제 오프라인 인식이 가능합니다."));
+  EXPECT_FALSE(model.appStatus().warning());
+  EXPECT_FALSE(model.modelInstaller().downloadProgress());
   ASSERT_FALSE(progress.empty());
   EXPECT_EQ(progress.back(), 1.0);
   EXPECT_EQ(readFile(root() / "Models" / "ggml-base.bin"), modelBytes());
@@ -77,11 +77,11 @@ TEST_F(ModelDownloadTest, AMissingModelOnTheServerWarnsAndLeavesTheModelNotReady
   ScopedEnv url("SAYLOOM_MODEL_URL", hub.url("/ggml-base.bin").c_str());
   AppModel& model = makeModel();
   model.downloadModel();
-  ASSERT_TRUE(eventually([&] { return !model.downloadTask(); }));
-  EXPECT_FALSE(model.modelReady());
-  ASSERT_TRUE(model.warning());
-  EXPECT_EQ(*model.warning(), QStringLiteral("모델 다운로드 서버에 연결하지 못했습니다."));
-  EXPECT_FALSE(model.downloadProgress());
+  ASSERT_TRUE(eventually([&] { return !model.modelInstaller().downloadTask(); }));
+  EXPECT_FALSE(model.modelInstaller().modelReady());
+  ASSERT_TRUE(model.appStatus().warning());
+  EXPECT_EQ(*model.appStatus().warning(), QStringLiteral("모델 다운로드 서버에 연결하지 못했습니다."));
+  EXPECT_FALSE(model.modelInstaller().downloadProgress());
 }
 
 }  // namespace

@@ -30,15 +30,15 @@ TEST_F(ExportTest, AudioExportWritesTheChunksBehindAWavHeaderWhileWorking) {
   AppModel& model = makeModel();
   m_dialog->answers.push_back(destination("recording.wav"));
   std::vector<bool> working;
-  QObject::connect(&model, &AppModel::workingChanged, [&] { working.push_back(model.working()); });
+  QObject::connect(&model.appStatus(), &AppStatus::workingChanged, [&] { working.push_back(model.appStatus().working()); });
 
   QCoro::waitFor(model.exportAudio());
   ASSERT_EQ(m_dialog->asked.size(), 1U);
   EXPECT_EQ(m_dialog->asked[0].first, QStringLiteral("Sayloom-audio.wav"));
   EXPECT_EQ(m_dialog->asked[0].second, QStringLiteral("WAV (*.wav)"));
   EXPECT_EQ(working, (std::vector<bool>{true, false}));
-  EXPECT_EQ(model.status(), exportedStatus);
-  EXPECT_FALSE(model.warning());
+  EXPECT_EQ(model.appStatus().status(), exportedStatus);
+  EXPECT_FALSE(model.appStatus().warning());
   const std::string wav = readFile(m_dir / "out" / "recording.wav");
   ASSERT_EQ(wav.size(), 257'044U);
   EXPECT_EQ(wav.substr(0, 4), "RIFF");
@@ -54,30 +54,30 @@ TEST_F(ExportTest, AudioExportFailureWarnsAndLeavesAnExistingFileAlone) {
   writeFile(m_dir / "out" / "recording.wav", "earlier export");
   m_dialog->answers.push_back(destination("recording.wav"));
   QCoro::waitFor(model.exportAudio());
-  ASSERT_TRUE(model.warning());
-  EXPECT_EQ(*model.warning(), QStringLiteral("WAV로 내보낼 수 있는 오디오 크기를 벗어났습니다."));
-  EXPECT_FALSE(model.working());
-  EXPECT_NE(model.status(), exportedStatus);
+  ASSERT_TRUE(model.appStatus().warning());
+  EXPECT_EQ(*model.appStatus().warning(), QStringLiteral("WAV로 내보낼 수 있는 오디오 크기를 벗어났습니다."));
+  EXPECT_FALSE(model.appStatus().working());
+  EXPECT_NE(model.appStatus().status(), exportedStatus);
   EXPECT_EQ(readFile(m_dir / "out" / "recording.wav"), "earlier export");
 }
 
 TEST_F(ExportTest, CancellingOrHavingNothingSelectedDoesNothing) {
   AppModel& empty = makeModel();
   QCoro::waitFor(empty.exportAudio());
-  empty.exportTranscript();
+  QCoro::waitFor(empty.exportTranscript());
   EXPECT_TRUE(m_dialog->asked.empty());
   shutdown();
 
   storedNote({256'000});
   AppModel& model = makeModel();
-  QSignalSpy working(&model, &AppModel::workingChanged);
-  QSignalSpy status(&model, &AppModel::statusChanged);
+  QSignalSpy working(&model.appStatus(), &AppStatus::workingChanged);
+  QSignalSpy status(&model.appStatus(), &AppStatus::statusChanged);
   QCoro::waitFor(model.exportAudio());  // the dialog answers with a cancel
-  model.exportTranscript();
+  QCoro::waitFor(model.exportTranscript());
   EXPECT_EQ(m_dialog->asked.size(), 2U);
   EXPECT_EQ(working.count(), 0);
   EXPECT_EQ(status.count(), 0);
-  EXPECT_FALSE(model.warning());
+  EXPECT_FALSE(model.appStatus().warning());
   EXPECT_FALSE(fs::exists(m_dir / "out" / "Sayloom-audio.wav"));
 }
 
@@ -89,11 +89,11 @@ TEST_F(ExportTest, TranscriptExportWritesTheTranscriptText) {
   LocalNoteStore(root()).save(note);
   AppModel& model = makeModel();
   m_dialog->answers.push_back(destination("transcript.txt"));
-  model.exportTranscript();
+  QCoro::waitFor(model.exportTranscript());
   EXPECT_EQ(readFile(m_dir / "out" / "transcript.txt"),
             "회의\n\n[00:00:00] 안녕하세요\nHello\n\n[00:01:01] 네");
   EXPECT_EQ(readFile(m_dir / "out" / "transcript.txt"), transcriptText(note));
-  EXPECT_FALSE(model.warning());
+  EXPECT_FALSE(model.appStatus().warning());
 }
 
 TEST_F(ExportTest, TranscriptExportFailureWarns) {
@@ -101,8 +101,8 @@ TEST_F(ExportTest, TranscriptExportFailureWarns) {
   AppModel& model = makeModel();
   fs::create_directories(m_dir / "out" / "taken");
   m_dialog->answers.push_back(destination("taken"));  // a folder cannot be replaced by the text
-  model.exportTranscript();
-  EXPECT_TRUE(model.warning());
+  QCoro::waitFor(model.exportTranscript());
+  EXPECT_TRUE(model.appStatus().warning());
   EXPECT_TRUE(fs::is_directory(m_dir / "out" / "taken"));
 }
 
@@ -117,7 +117,7 @@ TEST_F(ExportTest, TheSuggestedTranscriptNameCarriesTheNoteDateWithoutPathSepara
                         Case{"ko_KR", QStringLiteral("Sayloom-2026년 3월 1일.txt")}}) {
     SCOPED_TRACE(c.locale);
     ScopedEnv utc("TZ", "UTC");
-    const QString name = AppModel::transcriptFileName(note, QLocale(QString::fromLatin1(c.locale)));
+    const QString name = NoteExporter::transcriptFileName(note, QLocale(QString::fromLatin1(c.locale)));
     EXPECT_EQ(name, c.name);
     EXPECT_FALSE(name.contains(QLatin1Char('/')));
   }

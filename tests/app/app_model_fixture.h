@@ -16,6 +16,15 @@
 #include <string>
 
 #include "app/app_model.h"
+#include "app/app_status.h"
+#include "app/export/note_exporter.h"
+#include "app/model/model_installer.h"
+#include "app/notes/note_library.h"
+#include "app/presets/preset_editor.h"
+#include "app/recognition/recognition_queue.h"
+#include "app/recording/recording_session.h"
+#include "app/settings/user_settings.h"
+#include "app/audio_capture.h"
 #include "core/native_error.h"
 #include "platform/display_list.h"
 #include "platform/save_dialog.h"
@@ -130,7 +139,8 @@ protected:
 
   // Makes the model (with the scripted dialog and displays, no sleep watcher unless given) and
   // waits for its start-up.
-  AppModel& makeModel(std::unique_ptr<platform::SleepWatcher> sleepWatcher = nullptr) {
+  AppModel& makeModel(std::unique_ptr<platform::SleepWatcher> sleepWatcher = nullptr,
+                      CaptureFactory makeCapture = {}) {
     AppServices services;
     auto dialog = std::make_unique<ScriptedSaveDialog>();
     auto displays = std::make_unique<FixedDisplayList>();
@@ -139,6 +149,8 @@ protected:
     services.saveDialog = std::move(dialog);
     services.displayList = std::move(displays);
     services.sleepWatcher = std::move(sleepWatcher);
+    services.settings = std::make_unique<platform::DesktopSettingsStore>();
+    services.makeCapture = makeCapture ? std::move(makeCapture) : [] { return std::make_unique<AudioCapture>(); };
     m_model = std::make_unique<AppModel>(std::move(services));
     QCoro::waitFor(m_model->waitUntilLoaded());
     return *m_model;

@@ -68,12 +68,12 @@ protected:
 
   // Waits until the debounced save (which also closes the edit group) has run.
   void waitForSave() {
-    ASSERT_TRUE(eventually([this] { return !m_model->savePending(); }));
+    ASSERT_TRUE(eventually([this] { return !m_model->presetEditor().savePending(); }));
   }
 
   int undoAll() {
     int steps = 0;
-    while (m_model->canUndo()) {
+    while (m_model->presetEditor().canUndo()) {
       m_model->undo();
       ++steps;
     }
@@ -94,7 +94,7 @@ protected:
 
 TEST_F(PresetEditingTest, QuickEditsFormOneUndoStepAndValuesAreNormalised) {
   AppModel& model = makePresetModel();
-  auto fontSize = model.binding(&OverlayPreset::FontSize);
+  auto fontSize = model.presetEditor().binding(&OverlayPreset::FontSize);
   ASSERT_EQ(fontSize.get(), 26);
   for (int i = 1; i <= 20; ++i) {
     fontSize.set(26 + 5 * i);  // ends at 126
@@ -105,7 +105,7 @@ TEST_F(PresetEditingTest, QuickEditsFormOneUndoStepAndValuesAreNormalised) {
 
   model.undo();
   EXPECT_EQ(fontSize.get(), 26);
-  EXPECT_FALSE(model.canUndo());
+  EXPECT_FALSE(model.presetEditor().canUndo());
   model.redo();
   EXPECT_EQ(fontSize.get(), 96);
 
@@ -117,8 +117,8 @@ TEST_F(PresetEditingTest, QuickEditsFormOneUndoStepAndValuesAreNormalised) {
 
 TEST_F(PresetEditingTest, OnlyTheLastFiftySeparateEditsCanBeUndone) {
   AppModel& model = makePresetModel();
-  model.setSaveDelay(std::chrono::milliseconds(1));
-  auto padding = model.binding(&OverlayPreset::Padding);
+  model.presetEditor().setSaveDelay(std::chrono::milliseconds(1));
+  auto padding = model.presetEditor().binding(&OverlayPreset::Padding);
   for (int i = 0; i < 51; ++i) {
     padding.set(5 + i);
     waitForSave();
@@ -129,39 +129,73 @@ TEST_F(PresetEditingTest, OnlyTheLastFiftySeparateEditsCanBeUndone) {
 
 TEST_F(PresetEditingTest, AnEditAfterUndoEmptiesRedo) {
   AppModel& model = makePresetModel();
-  auto name = model.binding(&OverlayPreset::Name);
+  auto name = model.presetEditor().binding(&OverlayPreset::Name);
   name.set("첫 이름");
   model.undo();
-  EXPECT_TRUE(model.canRedo());
+  EXPECT_TRUE(model.presetEditor().canRedo());
   name.set("다른 이름");
-  EXPECT_FALSE(model.canRedo());
+  EXPECT_FALSE(model.presetEditor().canRedo());
   model.redo();
   EXPECT_EQ(name.get(), "다른 이름");
+}
+
+TEST_F(PresetEditingTest, GradientStopsAreAddedUpToEightAndRemovedDownToTwoEachAsOneStep) {
+  AppModel& model = makePresetModel();
+  PresetEditor& editor = model.presetEditor();
+  editor.setSaveDelay(std::chrono::milliseconds(1));
+  const std::size_t initial = editor.selectedPreset().GradientStops.size();
+  ASSERT_GE(initial, 2u);
+
+  while (editor.canAddGradientStop()) {
+    editor.addGradientStop();
+    waitForSave();
+  }
+  const auto& stops = editor.selectedPreset().GradientStops;
+  ASSERT_EQ(stops.size(), 8u);
+  EXPECT_EQ(stops.back(), (GradientStop{"#8000B8A9", 0.5}));
+  editor.addGradientStop();
+  EXPECT_EQ(editor.selectedPreset().GradientStops.size(), 8u);
+
+  const GradientStop first = editor.selectedPreset().GradientStops.front();
+  editor.removeGradientStop(0);
+  EXPECT_NE(editor.selectedPreset().GradientStops.front(), first);
+  editor.removeGradientStop(99);  // no such row
+  EXPECT_EQ(editor.selectedPreset().GradientStops.size(), 7u);
+  while (editor.canRemoveGradientStop()) {
+    editor.removeGradientStop(editor.selectedPreset().GradientStops.size() - 1);
+    waitForSave();
+  }
+  EXPECT_EQ(editor.selectedPreset().GradientStops.size(), 2u);
+  editor.removeGradientStop(0);
+  EXPECT_EQ(editor.selectedPreset().GradientStops.size(), 2u);
+
+  model.undo();
+  EXPECT_EQ(editor.selectedPreset().GradientStops.size(), 3u) << "each removal is one undo step";
 }
 
 TEST_F(PresetEditingTest, PresetCountStaysBetweenOneAndSixtyFour) {
   AppModel& model = makePresetModel();
   model.newPreset(true);
-  EXPECT_EQ(model.presets().back().Name, "위젯 복사");
-  EXPECT_EQ(model.selectedPresetID().toStdString(), model.presets().back().Id);
-  while (model.presets().size() < 64) {
+  EXPECT_EQ(model.presetEditor().presets().back().Name, "위젯 복사");
+  EXPECT_EQ(model.presetEditor().selectedPresetID().toStdString(), model.presetEditor().presets().back().Id);
+  while (model.presetEditor().presets().size() < 64) {
     model.newPreset(false);
   }
-  EXPECT_EQ(model.presets().back().Name, "새 프리셋");
-  EXPECT_FALSE(model.presets().back().IsEnabled);
+  EXPECT_EQ(model.presetEditor().presets().back().Name, "새 프리셋");
+  EXPECT_FALSE(model.presetEditor().presets().back().IsEnabled);
   model.newPreset(false);
-  EXPECT_EQ(model.presets().size(), 64u);
+  EXPECT_EQ(model.presetEditor().presets().size(), 64u);
 
   // Undoing the additions leaves the selection on an existing preset.
   model.undo();
-  EXPECT_EQ(model.presets().size(), 4u);
-  EXPECT_EQ(model.selectedPresetID(), QStringLiteral("builtin-widget"));
+  EXPECT_EQ(model.presetEditor().presets().size(), 4u);
+  EXPECT_EQ(model.presetEditor().selectedPresetID(), QStringLiteral("builtin-widget"));
 
   for (int i = 0; i < 5; ++i) {
     model.deletePreset();
   }
-  ASSERT_EQ(model.presets().size(), 1u);
-  EXPECT_EQ(model.presets().front().Id, "builtin-focus");
+  ASSERT_EQ(model.presetEditor().presets().size(), 1u);
+  EXPECT_EQ(model.presetEditor().presets().front().Id, "builtin-focus");
   EXPECT_EQ(m_overlays->shownPresets.size(), 1u);
 }
 
@@ -171,27 +205,27 @@ TEST_F(PresetEditingTest, ImportAddsDisabledCopies) {
   writeFile(file, PresetDocument({OverlayPreset::builtIns()[0]}).encode());
   import(file);
   EXPECT_EQ(m_open->filters.back(), QStringLiteral("JSON (*.json)"));
-  ASSERT_EQ(model.presets().size(), 5u);
-  EXPECT_EQ(model.presets()[0], OverlayPreset::builtIns()[0]);
-  const OverlayPreset& copy = model.presets()[4];
+  ASSERT_EQ(model.presetEditor().presets().size(), 5u);
+  EXPECT_EQ(model.presetEditor().presets()[0], OverlayPreset::builtIns()[0]);
+  const OverlayPreset& copy = model.presetEditor().presets()[4];
   EXPECT_EQ(copy.Name, "위젯");
   EXPECT_EQ(copy.Kind, "Custom");
   EXPECT_FALSE(copy.IsEnabled);
   EXPECT_FALSE(copy.IsBuiltIn);
   EXPECT_NE(copy.Id, "builtin-widget");
-  EXPECT_EQ(copy.GradientStops, model.presets()[0].GradientStops);
-  EXPECT_EQ(model.selectedPresetID().toStdString(), copy.Id);
-  EXPECT_EQ(model.status(), QStringLiteral("프리셋을 가져왔습니다. 미리보기를 확인한 뒤 표시를 켜세요."));
-  EXPECT_FALSE(model.warning());
+  EXPECT_EQ(copy.GradientStops, model.presetEditor().presets()[0].GradientStops);
+  EXPECT_EQ(model.presetEditor().selectedPresetID().toStdString(), copy.Id);
+  EXPECT_EQ(model.appStatus().status(), QStringLiteral("프리셋을 가져왔습니다. 미리보기를 확인한 뒤 표시를 켜세요."));
+  EXPECT_FALSE(model.appStatus().warning());
 
   m_open->answers.push_back(std::nullopt);
   QCoro::waitFor(model.importPresets());
-  EXPECT_EQ(model.presets().size(), 5u);
+  EXPECT_EQ(model.presetEditor().presets().size(), 5u);
 }
 
 TEST_F(PresetEditingTest, FailedImportsAddNothing) {
   AppModel& model = makePresetModel();
-  while (model.presets().size() < 62) {
+  while (model.presetEditor().presets().size() < 62) {
     model.newPreset(false);
   }
   waitForSave();
@@ -213,16 +247,16 @@ TEST_F(PresetEditingTest, FailedImportsAddNothing) {
       {missing, std::nullopt},  // the file system's own text
   };
   for (const auto& [file, expected] : cases) {
-    model.setWarning(std::nullopt);
+    model.appStatus().setWarning(std::nullopt);
     import(file);
-    ASSERT_TRUE(model.warning()) << file;
+    ASSERT_TRUE(model.appStatus().warning()) << file;
     if (expected) {
-      EXPECT_EQ(*model.warning(), *expected);
+      EXPECT_EQ(*model.appStatus().warning(), *expected);
     }
-    EXPECT_EQ(model.presets().size(), 62u);
-    EXPECT_FALSE(model.savePending());
+    EXPECT_EQ(model.presetEditor().presets().size(), 62u);
+    EXPECT_FALSE(model.presetEditor().savePending());
   }
-  EXPECT_FALSE(model.presetReadOnly());
+  EXPECT_FALSE(model.presetEditor().presetReadOnly());
   EXPECT_EQ(readFile(presetFile()), savedFile);
 }
 
@@ -233,67 +267,67 @@ TEST_F(PresetEditingTest, ExportWritesEveryPreset) {
   m_dialog->answers.push_back(QString::fromStdString(target.string()));
   QCoro::waitFor(model.exportPresets());
   EXPECT_EQ(m_dialog->asked.back().first, QStringLiteral("Sayloom-presets.json"));
-  EXPECT_EQ(PresetDocument::read(readFile(target)).Presets, model.presets());
-  EXPECT_FALSE(model.warning());
+  EXPECT_EQ(PresetDocument::read(readFile(target)).Presets, model.presetEditor().presets());
+  EXPECT_FALSE(model.appStatus().warning());
 
   m_dialog->answers.push_back(
       QString::fromStdString((m_dir / "missing-folder-is-a-file" / "x.json").string()));
   writeFile(m_dir / "missing-folder-is-a-file", "");
   QCoro::waitFor(model.exportPresets());
-  EXPECT_TRUE(model.warning());
+  EXPECT_TRUE(model.appStatus().warning());
 }
 
 TEST_F(PresetEditingTest, LockedPresetsStillRecordWindowFrames) {
   const std::string newer = R"({"Version": 3, "Presets": [{"Name": "미래"}]})";
   writeFile(presetFile(), newer);
   AppModel& model = makePresetModel();
-  ASSERT_TRUE(model.presetReadOnly());
-  EXPECT_EQ(model.warning(),
+  ASSERT_TRUE(model.presetEditor().presetReadOnly());
+  EXPECT_EQ(model.appStatus().warning(),
             QStringLiteral("더 최신 앱의 프리셋 버전 3입니다. 원본을 보호하기 위해 설정 저장을 잠갔습니다."));
-  EXPECT_EQ(model.presets(), OverlayPreset::builtIns());
+  EXPECT_EQ(model.presetEditor().presets(), OverlayPreset::builtIns());
 
-  model.binding(&OverlayPreset::FontSize).set(40);
+  model.presetEditor().binding(&OverlayPreset::FontSize).set(40);
   model.newPreset(false);
   model.deletePreset();
-  EXPECT_EQ(model.presets(), OverlayPreset::builtIns());
-  EXPECT_FALSE(model.canUndo());
+  EXPECT_EQ(model.presetEditor().presets(), OverlayPreset::builtIns());
+  EXPECT_FALSE(model.presetEditor().canUndo());
 
   model.recordLayout(QStringLiteral("builtin-widget"), Rect{300, 200, 200, 80});
-  EXPECT_EQ(model.presets()[0].Width, 240);
+  EXPECT_EQ(model.presetEditor().presets()[0].Width, 240);
   waitForSave();
   EXPECT_EQ(LayoutFile::read(root()).at("builtin-widget"), (MacLayout{300, 200, 200, 80, 2, "1"}));
   EXPECT_EQ(readFile(presetFile()), newer);
   for (const auto& entry : fs::directory_iterator(root())) {
     EXPECT_EQ(entry.path().filename().string().find("corrupt"), std::string::npos) << entry.path();
   }
-  EXPECT_FALSE(model.warning() && model.warning()->contains(QStringLiteral("잠겨")));
+  EXPECT_FALSE(model.appStatus().warning() && model.appStatus().warning()->contains(QStringLiteral("잠겨")));
 }
 
 TEST_F(PresetEditingTest, SavedPresetsAndLayoutsComeBackAtTheNextStart) {
   {
     AppModel& model = makePresetModel();
     model.newPreset(false);
-    model.binding(&OverlayPreset::Name).set("내 프리셋");
-    model.recordLayout(QString::fromStdString(model.presets().back().Id), Rect{10, 20, 640, 360});
+    model.presetEditor().binding(&OverlayPreset::Name).set("내 프리셋");
+    model.recordLayout(QString::fromStdString(model.presetEditor().presets().back().Id), Rect{10, 20, 640, 360});
     model.recordLayout(QStringLiteral("gone"), Rect{1, 2, 300, 300});
     shutdown();
   }
   AppModel& model = makePresetModel();
-  ASSERT_EQ(model.presets().size(), 5u);
-  EXPECT_EQ(model.presets().back().Name, "내 프리셋");
-  EXPECT_EQ(model.presets().back().Width, 640);
-  EXPECT_EQ(model.selectedPresetID(), QStringLiteral("builtin-widget"));
-  EXPECT_EQ(model.layouts().size(), 2u);
-  EXPECT_EQ(model.layouts().at(model.presets().back().Id), (MacLayout{10, 20, 640, 360, 2, "1"}));
+  ASSERT_EQ(model.presetEditor().presets().size(), 5u);
+  EXPECT_EQ(model.presetEditor().presets().back().Name, "내 프리셋");
+  EXPECT_EQ(model.presetEditor().presets().back().Width, 640);
+  EXPECT_EQ(model.presetEditor().selectedPresetID(), QStringLiteral("builtin-widget"));
+  EXPECT_EQ(model.presetEditor().layouts().size(), 2u);
+  EXPECT_EQ(model.presetEditor().layouts().at(model.presetEditor().presets().back().Id), (MacLayout{10, 20, 640, 360, 2, "1"}));
 }
 
 TEST_F(PresetEditingTest, FailedSaveShowsTheErrorAndKeepsTheEdit) {
   AppModel& model = makePresetModel();
   fs::create_directories(layoutFile());  // the layout file cannot replace a folder
-  model.binding(&OverlayPreset::CornerRadius).set(3);
+  model.presetEditor().binding(&OverlayPreset::CornerRadius).set(3);
   waitForSave();
-  ASSERT_TRUE(model.warning());
-  EXPECT_EQ(model.presets()[0].CornerRadius, 3);
+  ASSERT_TRUE(model.appStatus().warning());
+  EXPECT_EQ(model.presetEditor().presets()[0].CornerRadius, 3);
   EXPECT_EQ(json::parse(readFile(presetFile()))["Presets"][0]["CornerRadius"], 3.0);
 }
 

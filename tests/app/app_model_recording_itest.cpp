@@ -63,43 +63,43 @@ TEST_F(RecordingTest, TwentySecondsGiveThreeChunksRecognisedInOrderWithASaveAfte
   installModel();
   engineSays("sine");
   AppModel& model = makeModel();
-  model.setTitle(QStringLiteral("스무 초"));
+  model.session().setTitle(QStringLiteral("스무 초"));
 
   std::vector<QString> statuses;
-  QObject::connect(&model, &AppModel::statusChanged, [&] { statuses.push_back(model.status()); });
+  QObject::connect(&model.appStatus(), &AppStatus::statusChanged, [&] { statuses.push_back(model.appStatus().status()); });
   QCoro::waitFor(model.startRecording());
-  ASSERT_TRUE(model.recording()) << model.warning().value_or(QString()).toStdString();
-  EXPECT_FALSE(model.working());
-  EXPECT_EQ(model.status(), recordingStatus);
-  const std::string id = model.activeNoteID()->toStdString();
-  EXPECT_EQ(model.selectedNoteID(), QString::fromStdString(id));
-  EXPECT_EQ(model.notes().front().title, "스무 초");
+  ASSERT_TRUE(model.session().recording()) << model.appStatus().warning().value_or(QString()).toStdString();
+  EXPECT_FALSE(model.appStatus().working());
+  EXPECT_EQ(model.appStatus().status(), recordingStatus);
+  const std::string id = model.session().activeNoteID()->toStdString();
+  EXPECT_EQ(model.library().selectedNoteID(), QString::fromStdString(id));
+  EXPECT_EQ(model.library().notes().front().title, "스무 초");
   EXPECT_TRUE(fs::exists(noteFolder(id) / "note.json"));
 
   // Each engine run records how many entries the saved note holds when it starts.
   std::vector<std::vector<std::string>> seen;
-  QObject::connect(&model, &AppModel::notesChanged, [&] {
-    const std::vector<std::string> now = ids(model.notes().front().segments);
+  QObject::connect(&model.library(), &NoteLibrary::notesChanged, [&] {
+    const std::vector<std::string> now = ids(model.library().notes().front().segments);
     if (!now.empty() && (seen.empty() || seen.back() != now)) {
       seen.push_back(now);
     }
   });
 
-  ASSERT_TRUE(eventually([&] { return model.elapsed() >= 20.0; }, 120'000));
-  EXPECT_GT(model.level(), 0.1F);
+  ASSERT_TRUE(eventually([&] { return model.session().elapsed() >= 20.0; }, 120'000));
+  EXPECT_GT(model.session().level(), 0.1F);
   QCoro::waitFor(model.stopRecording());
-  EXPECT_FALSE(model.recording());
-  EXPECT_FALSE(model.working());
-  EXPECT_FALSE(model.activeNoteID());
-  EXPECT_EQ(model.level(), 0.0F);
-  EXPECT_TRUE(model.status() == stoppedWhileRecognizingStatus || model.status() == stoppedStatus)
-      << model.status().toStdString();
+  EXPECT_FALSE(model.session().recording());
+  EXPECT_FALSE(model.appStatus().working());
+  EXPECT_FALSE(model.session().activeNoteID());
+  EXPECT_EQ(model.session().level(), 0.0F);
+  EXPECT_TRUE(model.appStatus().status() == stoppedWhileRecognizingStatus || model.appStatus().status() == stoppedStatus)
+      << model.appStatus().status().toStdString();
 
-  ASSERT_TRUE(eventually([&] { return !model.recognizing() && model.pending().empty(); }, 120'000));
-  EXPECT_EQ(model.status(), doneStatus);
+  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing() && model.recognition().pending().empty(); }, 120'000));
+  EXPECT_EQ(model.appStatus().status(), doneStatus);
   EXPECT_EQ(statuses.front(), recordingStatus);
   EXPECT_EQ(statuses.back(), doneStatus);
-  EXPECT_FALSE(model.warning());
+  EXPECT_FALSE(model.appStatus().warning());
 
   const std::vector<std::uintmax_t> sizes = chunkSizes(audioFolder(id));
   ASSERT_EQ(sizes.size(), 3U);
@@ -115,7 +115,7 @@ TEST_F(RecordingTest, TwentySecondsGiveThreeChunksRecognisedInOrderWithASaveAfte
   EXPECT_TRUE(stored.completed);
   EXPECT_EQ(ids(stored.segments), expected.back());
   EXPECT_DOUBLE_EQ(stored.durationSeconds, (512'000.0 + static_cast<double>(sizes[2])) / 32'000.0);
-  EXPECT_EQ(stored, model.notes().front());
+  EXPECT_EQ(stored, model.library().notes().front());
   for (const char* transcript :
        {"00000000.pcm.transcript.json", "00000001.pcm.transcript.json", "00000002.pcm.transcript.json"}) {
     EXPECT_TRUE(fs::exists(audioFolder(id) / transcript)) << transcript;
@@ -126,18 +126,18 @@ TEST_F(RecordingTest, WithoutAModelTheAudioIsKeptAndNothingIsQueued) {
   engineSays("never");
   AppModel& model = makeModel();
   bool everRecognizing = false;
-  QObject::connect(&model, &AppModel::recognizingChanged, [&] { everRecognizing |= model.recognizing(); });
+  QObject::connect(&model.recognition(), &RecognitionQueue::recognizingChanged, [&] { everRecognizing |= model.recognition().recognizing(); });
 
   QCoro::waitFor(model.startRecording());
-  ASSERT_TRUE(model.recording()) << model.warning().value_or(QString()).toStdString();
-  EXPECT_EQ(model.status(), recordingWithoutModelStatus);
-  const std::string id = model.activeNoteID()->toStdString();
-  ASSERT_TRUE(eventually([&] { return model.elapsed() >= 9.0; }, 120'000));
-  EXPECT_TRUE(model.pending().empty());
+  ASSERT_TRUE(model.session().recording()) << model.appStatus().warning().value_or(QString()).toStdString();
+  EXPECT_EQ(model.appStatus().status(), recordingWithoutModelStatus);
+  const std::string id = model.session().activeNoteID()->toStdString();
+  ASSERT_TRUE(eventually([&] { return model.session().elapsed() >= 9.0; }, 120'000));
+  EXPECT_TRUE(model.recognition().pending().empty());
   QCoro::waitFor(model.stopRecording());
   QTest::qWait(200);  // the last chunk's queueing arrives as its own call
 
-  EXPECT_EQ(model.status(), stoppedStatus);
+  EXPECT_EQ(model.appStatus().status(), stoppedStatus);
   EXPECT_FALSE(everRecognizing);
   EXPECT_EQ(engineRuns(), 0);
   EXPECT_GE(chunkSizes(audioFolder(id)).size(), 2U);
@@ -151,15 +151,15 @@ TEST_F(RecordingTest, StartingWhileTheLastRecordingIsStillRecognisedDoesNothing)
   ScopedEnv slow("FAKE_WHISPER_SLEEP", "2");
   AppModel& model = makeModel();
   QCoro::waitFor(model.startRecording());
-  ASSERT_TRUE(model.recording());
-  ASSERT_TRUE(eventually([&] { return model.recognizing(); }, 120'000));
+  ASSERT_TRUE(model.session().recording());
+  ASSERT_TRUE(eventually([&] { return model.recognition().recognizing(); }, 120'000));
   QCoro::waitFor(model.stopRecording());
-  ASSERT_TRUE(model.recognizing());
+  ASSERT_TRUE(model.recognition().recognizing());
 
   QCoro::waitFor(model.startRecording());
-  EXPECT_FALSE(model.recording());
-  EXPECT_EQ(model.notes().size(), 1U);
-  EXPECT_FALSE(model.warning());
+  EXPECT_FALSE(model.session().recording());
+  EXPECT_EQ(model.library().notes().size(), 1U);
+  EXPECT_FALSE(model.appStatus().warning());
 }
 
 TEST_F(RecordingTest, ShutdownStopsAndSavesARunningRecording) {
@@ -167,28 +167,28 @@ TEST_F(RecordingTest, ShutdownStopsAndSavesARunningRecording) {
   engineSays("closing");
   AppModel& model = makeModel();
   QCoro::waitFor(model.startRecording());
-  ASSERT_TRUE(model.recording());
-  const std::string id = model.activeNoteID()->toStdString();
-  ASSERT_TRUE(eventually([&] { return model.elapsed() >= 1.0; }, 120'000));
+  ASSERT_TRUE(model.session().recording());
+  const std::string id = model.session().activeNoteID()->toStdString();
+  ASSERT_TRUE(eventually([&] { return model.session().elapsed() >= 1.0; }, 120'000));
 
   QCoro::waitFor(model.shutdown());
-  EXPECT_FALSE(model.recording());
-  EXPECT_FALSE(model.recognizing());
+  EXPECT_FALSE(model.session().recording());
+  EXPECT_FALSE(model.recognition().recognizing());
   const NativeNote stored = storedNote(id);
   EXPECT_TRUE(stored.completed);
   EXPECT_GT(stored.durationSeconds, 0.0);
-  EXPECT_DOUBLE_EQ(stored.durationSeconds, model.audioDuration(QString::fromStdString(id)));
+  EXPECT_DOUBLE_EQ(stored.durationSeconds, QCoro::waitFor(model.library().audioSeconds(QString::fromStdString(id))));
 }
 
 TEST_F(RecordingTest, ShutdownDuringAStartLetsItFinishAndThenStopsIt) {
   AppModel& model = makeModel();
   model.startRecording();  // still starting when shutdown begins
-  ASSERT_TRUE(model.working());
+  ASSERT_TRUE(model.appStatus().working());
   QCoro::waitFor(model.shutdown());
-  EXPECT_FALSE(model.recording());
-  EXPECT_FALSE(model.working());
-  ASSERT_EQ(model.notes().size(), 1U);
-  EXPECT_TRUE(storedNote(model.notes().front().id).completed);
+  EXPECT_FALSE(model.session().recording());
+  EXPECT_FALSE(model.appStatus().working());
+  ASSERT_EQ(model.library().notes().size(), 1U);
+  EXPECT_TRUE(storedNote(model.library().notes().front().id).completed);
 }
 
 TEST_F(RecordingTest, TheSleepSignalStopsAndSavesTheRecordingBeforeLettingGo) {
@@ -197,15 +197,15 @@ TEST_F(RecordingTest, TheSleepSignalStopsAndSavesTheRecordingBeforeLettingGo) {
   engineSays("sleepy");
   AppModel& model = makeModel(std::make_unique<platform::LogindSleepWatcher>());
   QCoro::waitFor(model.startRecording());
-  ASSERT_TRUE(model.recording());
-  const std::string id = model.activeNoteID()->toStdString();
+  ASSERT_TRUE(model.session().recording());
+  const std::string id = model.session().activeNoteID()->toStdString();
   ASSERT_TRUE(eventually([&] { return logind.heldInhibitors() == 1; }, 20'000));
-  ASSERT_TRUE(eventually([&] { return model.elapsed() >= 1.0; }, 120'000));
+  ASSERT_TRUE(eventually([&] { return model.session().elapsed() >= 1.0; }, 120'000));
 
   logind.emitPrepareForSleep(true);
-  ASSERT_TRUE(eventually([&] { return !model.recording() && !model.working(); }, 60'000));
-  ASSERT_TRUE(model.warning());
-  EXPECT_EQ(*model.warning(),
+  ASSERT_TRUE(eventually([&] { return !model.session().recording() && !model.appStatus().working(); }, 60'000));
+  ASSERT_TRUE(model.appStatus().warning());
+  EXPECT_EQ(*model.appStatus().warning(),
             QStringLiteral("Mac이 잠자기에 들어가 녹음을 저장합니다. 깨어난 뒤 새 녹음을 시작해 주세요."));
   EXPECT_TRUE(storedNote(id).completed);
   EXPECT_EQ(logind.heldInhibitors(), 0U);
@@ -215,17 +215,17 @@ TEST_F(RecordingTest, TheSleepSignalStopsAndSavesTheRecordingBeforeLettingGo) {
 TEST_F(RecordingTest, ACaptureErrorIsShownAndStopsTheRecording) {
   AppModel& model = makeModel();
   QCoro::waitFor(model.startRecording());
-  ASSERT_TRUE(model.recording());
-  const std::string id = model.activeNoteID()->toStdString();
-  ASSERT_TRUE(eventually([&] { return model.elapsed() >= 1.0; }, 120'000));
+  ASSERT_TRUE(model.session().recording());
+  const std::string id = model.session().activeNoteID()->toStdString();
+  ASSERT_TRUE(eventually([&] { return model.session().elapsed() >= 1.0; }, 120'000));
 
   // Suspending the microphone changes the recording's device configuration.
   ASSERT_EQ(QProcess::execute(QStringLiteral("pactl"), {"suspend-source", "mic", "1"}), 0);
-  const bool stopped = eventually([&] { return !model.recording() && !model.working(); }, 60'000);
+  const bool stopped = eventually([&] { return !model.session().recording() && !model.appStatus().working(); }, 60'000);
   QProcess::execute(QStringLiteral("pactl"), {"suspend-source", "mic", "0"});
   ASSERT_TRUE(stopped);
-  ASSERT_TRUE(model.warning());
-  EXPECT_EQ(*model.warning(),
+  ASSERT_TRUE(model.appStatus().warning());
+  EXPECT_EQ(*model.appStatus().warning(),
             QStringLiteral(
                 "입력 장치 구성이 변경되었습니다. 녹음을 저장한 뒤 장치를 확인하고 다시 시작해 주세요."));
   EXPECT_TRUE(storedNote(id).completed);
@@ -267,9 +267,9 @@ TEST_F(RecordingTest, ARecordingKilledMidChunkKeepsItsChunksAndCanBeRecovered) {
   EXPECT_EQ(interrupted.segments.front().id, "0-0");
 
   AppModel& model = makeModel();
-  model.setSelectedNoteID(QString::fromStdString(id));
+  model.library().setSelectedNoteID(QString::fromStdString(id));
   QCoro::waitFor(model.recoverSelected());
-  ASSERT_TRUE(eventually([&] { return !model.recognizing(); }, 120'000));
+  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }, 120'000));
   const NativeNote recovered = storedNote(id);
   EXPECT_TRUE(recovered.completed);
   std::vector<std::string> expected;
@@ -277,7 +277,7 @@ TEST_F(RecordingTest, ARecordingKilledMidChunkKeepsItsChunksAndCanBeRecovered) {
     expected.push_back(std::to_string(i) + "-0");
   }
   EXPECT_EQ(ids(recovered.segments), expected);
-  EXPECT_DOUBLE_EQ(recovered.durationSeconds, model.audioDuration(QString::fromStdString(id)));
+  EXPECT_DOUBLE_EQ(recovered.durationSeconds, QCoro::waitFor(model.library().audioSeconds(QString::fromStdString(id))));
 }
 
 }  // namespace

@@ -43,15 +43,15 @@ using StartUpTest = AppModelTest;
 
 TEST_F(StartUpTest, AFreshDataDirectoryStartsEmptyAndReadyAndRecordsTheMigration) {
   AppModel& model = makeModel();
-  EXPECT_TRUE(model.notes().empty());
-  EXPECT_FALSE(model.selectedNoteID());
-  EXPECT_FALSE(model.warning());
-  EXPECT_FALSE(model.modelReady());
-  EXPECT_EQ(model.status(), readyStatus);
-  EXPECT_EQ(model.title(), QStringLiteral("새 음성 노트"));
-  EXPECT_EQ(model.language(), QStringLiteral("ko"));
-  EXPECT_EQ(model.source(), QStringLiteral("microphone"));
-  EXPECT_EQ(model.translationLanguage(), QStringLiteral("en"));
+  EXPECT_TRUE(model.library().notes().empty());
+  EXPECT_FALSE(model.library().selectedNoteID());
+  EXPECT_FALSE(model.appStatus().warning());
+  EXPECT_FALSE(model.modelInstaller().modelReady());
+  EXPECT_EQ(model.appStatus().status(), readyStatus);
+  EXPECT_EQ(model.session().title(), QStringLiteral("새 음성 노트"));
+  EXPECT_EQ(model.session().language(), QStringLiteral("ko"));
+  EXPECT_EQ(model.session().source(), QStringLiteral("microphone"));
+  EXPECT_EQ(model.session().translationLanguage(), QStringLiteral("en"));
   // The migration is the last start-up step: its marker names the legacy folder under XDG_DATA_HOME.
   const nlohmann::json marker = AtomicFile::read(root() / "migration-v1.json");
   EXPECT_EQ(marker.at("legacyPath").get<std::string>(), (m_dir / "xdg-data" / "Sayloom").string());
@@ -68,26 +68,26 @@ TEST_F(StartUpTest, ListsReadableNotesNewestFirstWarnsAboutTheOthersAndSelectsTh
   installModel();
 
   AppModel& model = makeModel();
-  ASSERT_EQ(model.notes().size(), 2U);
-  EXPECT_EQ(model.notes()[0].id, newer.id);
-  EXPECT_EQ(model.notes()[1].id, older.id);
-  EXPECT_EQ(model.selectedNoteID(), QString::fromStdString(newer.id));
-  ASSERT_TRUE(model.warning());
-  EXPECT_EQ(*model.warning(),
+  ASSERT_EQ(model.library().notes().size(), 2U);
+  EXPECT_EQ(model.library().notes()[0].id, newer.id);
+  EXPECT_EQ(model.library().notes()[1].id, older.id);
+  EXPECT_EQ(model.library().selectedNoteID(), QString::fromStdString(newer.id));
+  ASSERT_TRUE(model.appStatus().warning());
+  EXPECT_EQ(*model.appStatus().warning(),
             QStringLiteral("일부 로컬 노트를 읽지 못했습니다. 원본 폴더는 보존됩니다: broken"));
-  EXPECT_TRUE(model.modelReady());
+  EXPECT_TRUE(model.modelInstaller().modelReady());
 
   // A chosen note survives a refresh; only an absent selection is filled in.
-  model.setSelectedNoteID(QString::fromStdString(older.id));
+  model.library().setSelectedNoteID(QString::fromStdString(older.id));
   QCoro::waitFor(model.reloadNotes());
-  EXPECT_EQ(model.selectedNoteID(), QString::fromStdString(older.id));
+  EXPECT_EQ(model.library().selectedNoteID(), QString::fromStdString(older.id));
 }
 
 TEST_F(StartUpTest, ANotesPathThatCannotBeListedWarnsAndKeepsTheListEmpty) {
   writeFile(root() / "Notes", "not a folder");
   AppModel& model = makeModel();
-  EXPECT_TRUE(model.notes().empty());
-  EXPECT_TRUE(model.warning());
+  EXPECT_TRUE(model.library().notes().empty());
+  EXPECT_TRUE(model.appStatus().warning());
 }
 
 TEST_F(StartUpTest, CpuOnlyIsReadFromAndWrittenToTheUserSettings) {
@@ -97,10 +97,10 @@ TEST_F(StartUpTest, CpuOnlyIsReadFromAndWrittenToTheUserSettings) {
     settings.setValue("overlayShortcut", 1);
   }
   AppModel& model = makeModel();
-  EXPECT_TRUE(model.cpuOnly());
-  EXPECT_EQ(model.shortcut(), 1);
-  QSignalSpy changed(&model, &AppModel::cpuOnlyChanged);
-  model.setCpuOnly(false);
+  EXPECT_TRUE(model.settings().cpuOnly());
+  EXPECT_EQ(model.settings().shortcut(), 1);
+  QSignalSpy changed(&model.settings(), &UserSettings::cpuOnlyChanged);
+  model.settings().setCpuOnly(false);
   EXPECT_EQ(changed.count(), 1);
   EXPECT_FALSE(QSettings(QStringLiteral("kr.tovik"), QStringLiteral("sayloom")).value("cpuOnly").toBool());
 }
@@ -108,18 +108,18 @@ TEST_F(StartUpTest, CpuOnlyIsReadFromAndWrittenToTheUserSettings) {
 TEST_F(StartUpTest, LoadDisplaysAlwaysSelectsTheFirstAndWarnsWhenSystemAudioIsOutOfReach) {
   AppModel& model = makeModel();
   m_displays->displays = {Display{1, "one", {}}, Display{2, "two", {}}};
-  model.setDisplayID(2);
+  model.session().setDisplayID(2);
   QCoro::waitFor(model.loadDisplays());
-  EXPECT_EQ(model.displays().size(), 2U);
-  EXPECT_EQ(model.displayID(), 1U);
-  EXPECT_FALSE(model.warning());
+  EXPECT_EQ(model.session().displays().size(), 2U);
+  EXPECT_EQ(model.session().displayID(), 1U);
+  EXPECT_FALSE(model.appStatus().warning());
 
   m_displays->displays = {Display{1, "other", {}}};
   m_displays->reachable = false;
   QCoro::waitFor(model.loadDisplays());
-  EXPECT_EQ(model.displays().size(), 2U);
-  ASSERT_TRUE(model.warning());
-  EXPECT_EQ(*model.warning(),
+  EXPECT_EQ(model.session().displays().size(), 2U);
+  ASSERT_TRUE(model.appStatus().warning());
+  EXPECT_EQ(*model.appStatus().warning(),
             QStringLiteral("시스템 오디오 권한이 필요합니다. 시스템 설정에서 화면 및 시스템 오디오 녹음을 "
                            "허용하고 다시 시도해 주세요."));
 }
@@ -129,13 +129,13 @@ using StartRefusalTest = AppModelTest;
 TEST_F(StartRefusalTest, LiveTranslationWithoutAnAccountSavesNothing) {
   installModel();
   AppModel& model = makeModel();
-  model.setLiveTranslation(true);
+  model.session().setLiveTranslation(true);
   QCoro::waitFor(model.startRecording());
-  ASSERT_TRUE(model.warning());
-  EXPECT_EQ(*model.warning(), QStringLiteral("실시간 번역에는 모델·계정·워크스페이스가 필요합니다."));
-  EXPECT_FALSE(model.working());
-  EXPECT_FALSE(model.recording());
-  EXPECT_TRUE(model.notes().empty());
+  ASSERT_TRUE(model.appStatus().warning());
+  EXPECT_EQ(*model.appStatus().warning(), QStringLiteral("실시간 번역에는 모델·계정·워크스페이스가 필요합니다."));
+  EXPECT_FALSE(model.appStatus().working());
+  EXPECT_FALSE(model.session().recording());
+  EXPECT_TRUE(model.library().notes().empty());
   EXPECT_FALSE(fs::exists(root() / "Notes"));
 }
 
@@ -143,31 +143,31 @@ TEST_F(StartRefusalTest, SystemAudioOfAnUnknownDisplayKeepsTheEmptyNoteUncomplet
   AppModel& model = makeModel();
   m_displays->displays = {Display{1, "one", {}}};
   QCoro::waitFor(model.loadDisplays());
-  model.setDisplayID(7);
-  model.setSource(QStringLiteral("system"));
-  model.setTitle(QStringLiteral("   \n "));
+  model.session().setDisplayID(7);
+  model.session().setSource(QStringLiteral("system"));
+  model.session().setTitle(QStringLiteral("   \n "));
   QCoro::waitFor(model.startRecording());
-  ASSERT_TRUE(model.warning());
-  EXPECT_EQ(*model.warning(), QStringLiteral("시스템 오디오를 녹음할 화면을 먼저 선택해 주세요."));
-  EXPECT_FALSE(model.working());
-  EXPECT_FALSE(model.recording());
-  EXPECT_FALSE(model.activeNoteID());
-  ASSERT_EQ(model.notes().size(), 1U);
-  const NativeNote& note = model.notes().front();
+  ASSERT_TRUE(model.appStatus().warning());
+  EXPECT_EQ(*model.appStatus().warning(), QStringLiteral("시스템 오디오를 녹음할 화면을 먼저 선택해 주세요."));
+  EXPECT_FALSE(model.appStatus().working());
+  EXPECT_FALSE(model.session().recording());
+  EXPECT_FALSE(model.session().activeNoteID());
+  ASSERT_EQ(model.library().notes().size(), 1U);
+  const NativeNote& note = model.library().notes().front();
   EXPECT_EQ(note.title, "새 음성 노트");
   EXPECT_EQ(note.source, "system");
   EXPECT_FALSE(note.completed);
-  EXPECT_EQ(model.selectedNoteID(), QString::fromStdString(note.id));
-  EXPECT_EQ(LocalNoteStore(root()).list().notes, model.notes());
+  EXPECT_EQ(model.library().selectedNoteID(), QString::fromStdString(note.id));
+  EXPECT_EQ(LocalNoteStore(root()).list().notes, model.library().notes());
 }
 
 TEST_F(StartRefusalTest, ATitleWithSurroundingSpacesIsKeptAsTyped) {
   AppModel& model = makeModel();
-  model.setSource(QStringLiteral("system"));  // no display: fails after the note is saved
-  model.setTitle(QStringLiteral("  회의  "));
+  model.session().setSource(QStringLiteral("system"));  // no display: fails after the note is saved
+  model.session().setTitle(QStringLiteral("  회의  "));
   QCoro::waitFor(model.startRecording());
-  ASSERT_EQ(model.notes().size(), 1U);
-  EXPECT_EQ(model.notes().front().title, "  회의  ");
+  ASSERT_EQ(model.library().notes().size(), 1U);
+  EXPECT_EQ(model.library().notes().front().title, "  회의  ");
 }
 
 using RecognitionQueueTest = AppModelTest;
@@ -184,8 +184,8 @@ TEST_F(RecognitionQueueTest, ChunksAreRecognisedInOrderWithATranscriptFileAndASa
   const QString id = QString::fromStdString(stored.id);
 
   std::vector<std::vector<std::string>> seen;
-  QObject::connect(&model, &AppModel::notesChanged, [&] {
-    for (const NativeNote& note : model.notes()) {
+  QObject::connect(&model.library(), &NoteLibrary::notesChanged, [&] {
+    for (const NativeNote& note : model.library().notes()) {
       if (note.id == stored.id && (seen.empty() || ids(note.segments) != seen.back())) {
         seen.push_back(ids(note.segments));
       }
@@ -194,17 +194,17 @@ TEST_F(RecognitionQueueTest, ChunksAreRecognisedInOrderWithATranscriptFileAndASa
   for (int i = 0; i < 3; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "%08d.pcm", i);
-    model.enqueue(QString::fromStdString((audioFolder(stored.id) / name).string()), i, id);
+    model.recognition().enqueue(QString::fromStdString((audioFolder(stored.id) / name).string()), i, id);
   }
-  EXPECT_TRUE(model.recognizing());
-  ASSERT_TRUE(eventually([&] { return !model.recognizing(); }));
+  EXPECT_TRUE(model.recognition().recognizing());
+  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }));
 
   const std::vector<std::vector<std::string>> expected = {{"0-0"}, {"0-0", "1-0"}, {"0-0", "1-0", "2-0"}};
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(readFile(counts), "0\n1\n2\n");
-  EXPECT_EQ(model.status(), doneStatus);
-  EXPECT_FALSE(model.warning());
-  EXPECT_TRUE(model.pending().empty());
+  EXPECT_EQ(model.appStatus().status(), doneStatus);
+  EXPECT_FALSE(model.appStatus().warning());
+  EXPECT_TRUE(model.recognition().pending().empty());
   const NativeNote onDisk = LocalNoteStore(root()).list().notes.at(0);
   EXPECT_EQ(ids(onDisk.segments), expected.back());
   EXPECT_EQ(onDisk.segments[1].startTimeMs, 8'000);
@@ -223,10 +223,10 @@ TEST_F(RecognitionQueueTest, RecognisingAChunkAgainReplacesItsEntriesAndKeepsThe
                    TranscriptEntry{"1-0", 1000, "old", 8000, 9000, ""}};
   LocalNoteStore(root()).save(note);
   AppModel& model = makeModel();
-  model.enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0,
+  model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0,
                 QString::fromStdString(note.id));
-  ASSERT_TRUE(eventually([&] { return !model.recognizing(); }));
-  const std::vector<TranscriptEntry>& segments = model.notes().at(0).segments;
+  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }));
+  const std::vector<TranscriptEntry>& segments = model.library().notes().at(0).segments;
   EXPECT_EQ(ids(segments), (std::vector<std::string>{"0-0", "0-5", "1-0"}));
   EXPECT_EQ(segments[0].text, "again");
   EXPECT_EQ(segments[2].text, "old");
@@ -235,11 +235,11 @@ TEST_F(RecognitionQueueTest, RecognisingAChunkAgainReplacesItsEntriesAndKeepsThe
 TEST_F(RecognitionQueueTest, WithoutAModelNothingIsQueued) {
   const NativeNote note = storedNote({256'000});
   AppModel& model = makeModel();
-  model.enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0,
+  model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0,
                 QString::fromStdString(note.id));
-  EXPECT_TRUE(model.pending().empty());
-  EXPECT_FALSE(model.recognizing());
-  EXPECT_EQ(model.status(), readyStatus);
+  EXPECT_TRUE(model.recognition().pending().empty());
+  EXPECT_FALSE(model.recognition().recognizing());
+  EXPECT_EQ(model.appStatus().status(), readyStatus);
   EXPECT_EQ(engineRuns(), 0);
 }
 
@@ -255,21 +255,21 @@ TEST_F(RecognitionQueueTest, AFullBacklogRefusesTheNextChunkAndTheQueuedOnesAreS
   AppModel& model = makeModel();
   const QString id = QString::fromStdString(note.id);
   const QString chunk = QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string());
-  model.enqueue(chunk, 0, id);  // taken by the worker at once
+  model.recognition().enqueue(chunk, 0, id);  // taken by the worker at once
   for (int i = 1; i <= 64; ++i) {
-    model.enqueue(chunk, 0, id);
+    model.recognition().enqueue(chunk, 0, id);
   }
-  EXPECT_EQ(model.pending().size(), 64U);
-  EXPECT_NE(model.status(), backlogStatus);
+  EXPECT_EQ(model.recognition().pending().size(), 64U);
+  EXPECT_NE(model.appStatus().status(), backlogStatus);
 
-  model.enqueue(chunk, 0, id);
-  EXPECT_EQ(model.pending().size(), 64U);
-  EXPECT_EQ(model.status(), backlogStatus);
+  model.recognition().enqueue(chunk, 0, id);
+  EXPECT_EQ(model.recognition().pending().size(), 64U);
+  EXPECT_EQ(model.appStatus().status(), backlogStatus);
 
   fs::remove(hold);
-  ASSERT_TRUE(eventually([&] { return !model.recognizing(); }, 300'000));
+  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }, 300'000));
   EXPECT_EQ(engineRuns(), 65);
-  EXPECT_EQ(model.status(), doneStatus);
+  EXPECT_EQ(model.appStatus().status(), doneStatus);
 }
 
 TEST_F(RecognitionQueueTest, AFailingChunkEndsTheWorkerEmptiesTheQueueAndKeepsTheAudio) {
@@ -282,19 +282,19 @@ TEST_F(RecognitionQueueTest, AFailingChunkEndsTheWorkerEmptiesTheQueueAndKeepsTh
   for (int i = 0; i < 3; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "%08d.pcm", i);
-    model.enqueue(QString::fromStdString((audioFolder(note.id) / name).string()), i, id);
+    model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / name).string()), i, id);
   }
-  ASSERT_TRUE(eventually([&] { return !model.recognizing(); }));
-  ASSERT_TRUE(model.warning());
-  EXPECT_EQ(*model.warning(),
+  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }));
+  ASSERT_TRUE(model.appStatus().warning());
+  EXPECT_EQ(*model.appStatus().warning(),
             QStringLiteral(
                 "Whisper 인식에 실패했습니다. CPU 모드로 다시 시도할 수 있으며 원본 오디오는 보존됩니다."));
-  EXPECT_TRUE(model.pending().empty());
+  EXPECT_TRUE(model.recognition().pending().empty());
   EXPECT_EQ(engineRuns(), 2);  // the first chunk, on the default device and then with "-ng"
   EXPECT_EQ(readFile(audioFolder(note.id) / "00000001.pcm"), audioBefore);
   EXPECT_EQ(fs::file_size(audioFolder(note.id) / "00000000.pcm"), 256'000U);
   EXPECT_FALSE(fs::exists(audioFolder(note.id) / "00000000.pcm.transcript.json"));
-  EXPECT_EQ(model.status(), doneStatus);
+  EXPECT_EQ(model.appStatus().status(), doneStatus);
 }
 
 TEST_F(RecognitionQueueTest, ShutdownCancelsARunningWorkerWithoutAWarning) {
@@ -304,13 +304,13 @@ TEST_F(RecognitionQueueTest, ShutdownCancelsARunningWorkerWithoutAWarning) {
   const NativeNote note = storedNote({256'000, 256'000});
   AppModel& model = makeModel();
   const QString id = QString::fromStdString(note.id);
-  model.enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0, id);
-  model.enqueue(QString::fromStdString((audioFolder(note.id) / "00000001.pcm").string()), 1, id);
+  model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0, id);
+  model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000001.pcm").string()), 1, id);
   ASSERT_TRUE(eventually([&] { return engineRuns() == 1; }));
   QCoro::waitFor(model.shutdown());
-  EXPECT_FALSE(model.recognizing());
-  EXPECT_TRUE(model.pending().empty());
-  EXPECT_FALSE(model.warning());
+  EXPECT_FALSE(model.recognition().recognizing());
+  EXPECT_TRUE(model.recognition().pending().empty());
+  EXPECT_FALSE(model.appStatus().warning());
   EXPECT_EQ(engineRuns(), 1);
 }
 
@@ -319,10 +319,10 @@ TEST_F(RecognitionQueueTest, CpuOnlyReachesTheEngine) {
   engineSays("cpu");
   const NativeNote note = storedNote({256'000});
   AppModel& model = makeModel();
-  model.setCpuOnly(true);
-  model.enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0,
+  model.settings().setCpuOnly(true);
+  model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0,
                 QString::fromStdString(note.id));
-  ASSERT_TRUE(eventually([&] { return !model.recognizing(); }));
+  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }));
   EXPECT_NE(readFile(m_dir / "engine.log").find("\"-ng\""), std::string::npos);
 }
 
@@ -335,20 +335,20 @@ TEST_F(RecoveryTest, QueuesEveryChunkFileAndMarksTheNoteCompletedWithTheStoredDu
   writeFile(audioFolder(note.id) / "notes.txt", "not audio");
   writeFile(audioFolder(note.id) / "x1.pcm", speechPcm(32'000));  // counted, but not a chunk name
   AppModel& model = makeModel();
-  model.setSelectedNoteID(QString::fromStdString(note.id));
+  model.library().setSelectedNoteID(QString::fromStdString(note.id));
 
-  QSignalSpy statuses(&model, &AppModel::statusChanged);
+  QSignalSpy statuses(&model.appStatus(), &AppStatus::statusChanged);
   QCoro::waitFor(model.recoverSelected());
-  EXPECT_EQ(model.status(), recoveringStatus);
-  ASSERT_TRUE(eventually([&] { return !model.recognizing(); }));
+  EXPECT_EQ(model.appStatus().status(), recoveringStatus);
+  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }));
   EXPECT_EQ(engineRuns(), 2);
-  const NativeNote& recovered = model.notes().at(0);
+  const NativeNote& recovered = model.library().notes().at(0);
   EXPECT_TRUE(recovered.completed);
   EXPECT_DOUBLE_EQ(recovered.durationSeconds, (256'000 + 64'000 + 32'000) / 32'000.0);
   EXPECT_EQ(ids(recovered.segments), (std::vector<std::string>{"0-0", "1-0"}));
   EXPECT_EQ(LocalNoteStore(root()).list().notes.at(0), recovered);
-  EXPECT_EQ(model.status(), doneStatus);
-  EXPECT_DOUBLE_EQ(model.audioDuration(QString::fromStdString(note.id)), recovered.durationSeconds);
+  EXPECT_EQ(model.appStatus().status(), doneStatus);
+  EXPECT_DOUBLE_EQ(QCoro::waitFor(model.library().audioSeconds(QString::fromStdString(note.id))), recovered.durationSeconds);
 }
 
 TEST_F(RecoveryTest, RefusalsLeaveTheNoteUnchanged) {
@@ -373,9 +373,9 @@ TEST_F(RecoveryTest, RefusalsLeaveTheNoteUnchanged) {
     writeFile(audioFolder(note.id) / "readme.txt", "no audio here");
     AppModel& model = makeModel();
     QCoro::waitFor(model.recoverSelected());
-    ASSERT_TRUE(model.warning());
-    EXPECT_EQ(*model.warning(), c.warning);
-    EXPECT_FALSE(model.recognizing());
+    ASSERT_TRUE(model.appStatus().warning());
+    EXPECT_EQ(*model.appStatus().warning(), c.warning);
+    EXPECT_FALSE(model.recognition().recognizing());
     EXPECT_EQ(LocalNoteStore(root()).list().notes.at(0), note);
     shutdown();
   }

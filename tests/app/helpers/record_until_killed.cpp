@@ -7,18 +7,21 @@
 #include <cstdio>
 
 #include "app/app_model.h"
+#include "app/app_status.h"
+#include "app/audio_capture.h"
+#include "app/recording/recording_session.h"
 
 namespace {
 
 QCoro::Task<void> start(sayloom::AppModel& model) {
   co_await model.waitUntilLoaded();
   co_await model.startRecording();
-  if (model.recording() && model.activeNoteID()) {
-    std::printf("recording %s\n", model.activeNoteID()->toUtf8().constData());
+  if (model.session().recording() && model.session().activeNoteID()) {
+    std::printf("recording %s\n", model.session().activeNoteID()->toUtf8().constData());
     std::fflush(stdout);
     co_return;
   }
-  std::printf("failed %s\n", model.warning().value_or(QStringLiteral("not recording")).toUtf8().constData());
+  std::printf("failed %s\n", model.appStatus().warning().value_or(QStringLiteral("not recording")).toUtf8().constData());
   std::fflush(stdout);
   QCoreApplication::exit(1);
 }
@@ -27,7 +30,9 @@ QCoro::Task<void> start(sayloom::AppModel& model) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  sayloom::AppModel model{sayloom::AppServices{}};
+  sayloom::AppServices services;
+  services.makeCapture = [] { return std::make_unique<sayloom::AudioCapture>(); };
+  sayloom::AppModel model{std::move(services)};
   QTimer::singleShot(0, &model, [&model] { start(model); });
   return QCoreApplication::exec();
 }

@@ -1,16 +1,16 @@
 #pragma once
-// A two-way link between one field of the application model's selected preset and an inspector
-// control: `get` reads the field of the selected preset, `set` runs the model's field edit (ignored
-// while the presets are locked; the stored value is normalised). Main thread only, like the model.
+// A two-way link between one field of the preset editor's selected preset and an inspector
+// control: `get` reads the field of the selected preset, `set` runs the editor's field edit (ignored
+// while the presets are locked; the stored value is normalised). Main thread only, like the editor.
 #include <utility>
 
 #include "core/overlay_preset.h"
 
 namespace sayloom {
 
-class AppModel;
+class PresetEditor;
 
-template <typename T, typename Model = AppModel>
+template <typename T, typename Model = PresetEditor>
 class PresetBinding {
 public:
   PresetBinding(Model& model, T OverlayPreset::*field) : m_model(&model), m_field(field) {}

@@ -1,0 +1,26 @@
+// The desktop's defaults for the pieces the application model reaches.
+#include "app/app_services.h"
+
+#include "app/audio_capture.h"
+#include "app/cloud/cloud_sync.h"
+#include "platform/logind_sleep_watcher.h"
+
+namespace sayloom {
+
+AppServices::AppServices() = default;
+AppServices::AppServices(AppServices&&) noexcept = default;
+AppServices& AppServices::operator=(AppServices&&) noexcept = default;
+AppServices::~AppServices() = default;
+
+AppServices AppServices::platformDefaults() {
+  AppServices services;
+  services.sleepWatcher = std::make_unique<platform::LogindSleepWatcher>();
+  services.saveDialog = std::make_unique<platform::FileSaveDialog>();
+  services.openDialog = std::make_unique<platform::FileOpenDialog>();
+  services.displayList = std::make_unique<platform::DesktopDisplayList>();
+  services.settings = std::make_unique<platform::DesktopSettingsStore>();
+  services.makeCapture = [] { return std::make_unique<AudioCapture>(); };
+  return services;
+}
+
+}  // namespace sayloom

@@ -1,0 +1,53 @@
+#pragma once
+// Everything outside the application model that it reaches: the platform's pieces behind
+// interfaces, the capture of a recording, and the engine and download settings. Tests replace a
+// piece while the rest stays real. A missing piece (null) means the platform does not offer it.
+#include <memory>
+
+#include "app/model_downloader.h"
+#include "app/overlay_windows.h"
+#include "app/recording/recording_session.h"
+#include "app/whisper_recognition_service.h"
+#include "platform/display_list.h"
+#include "platform/open_dialog.h"
+#include "platform/save_dialog.h"
+#include "platform/settings_store.h"
+#include "platform/sleep_watcher.h"
+
+namespace sayloom {
+
+class CloudSync;
+
+struct AppServices {
+  // Announces sleep and holds it back while a recording is stopped and saved.
+  std::unique_ptr<platform::SleepWatcher> sleepWatcher;
+  // Asks for the destination of an export.
+  std::unique_ptr<platform::SaveDialog> saveDialog;
+  // The displays whose system audio can be recorded.
+  std::unique_ptr<platform::DisplayList> displayList;
+  // Asks for a preset file to import.
+  std::unique_ptr<platform::OpenDialog> openDialog;
+  // The caption windows; made by the window layer, none without one.
+  std::unique_ptr<OverlayWindows> overlays;
+  // The user's settings; kept in memory when null.
+  std::unique_ptr<platform::SettingsStore> settings;
+  // Makes each recording's capture; recordings cannot start without it.
+  CaptureFactory makeCapture;
+  // The account and cloud sync; nothing leaves the machine when null.
+  std::unique_ptr<CloudSync> cloud;
+  // Where the engine and the model are, and where the model comes from (read from the environment
+  // when the services are made).
+  WhisperRecognitionService::Settings recognition = WhisperRecognitionService::Settings::fromEnvironment();
+  ModelDownloader::Settings download = ModelDownloader::Settings::fromEnvironment();
+
+  // The desktop's own pieces: logind on the system bus, the desktop's dialogs, screens and settings
+  // file, and capture from the sound server converted by soxr.
+  static AppServices platformDefaults();
+
+  AppServices();
+  AppServices(AppServices&&) noexcept;
+  AppServices& operator=(AppServices&&) noexcept;
+  ~AppServices();
+};
+
+}  // namespace sayloom

@@ -1,0 +1,86 @@
+// Export of the selected note: its whole recording as one WAV file, its transcript as plain text.
+#include "app/export/note_exporter.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <filesystem>
+
+#include "app/app_status.h"
+#include "app/notes/note_library.h"
+#include "app/recording/recording_session.h"
+#include "app/serial_worker.h"
+#include "core/atomic_file.h"
+#include "core/audio_export.h"
+#include "core/data_paths.h"
+#include "core/transcript_export.h"
+#include "platform/save_dialog.h"
+
+namespace sayloom {
+
+namespace {
+
+const QString audioExportedStatus = QStringLiteral("원본 오디오를 WAV로 내보냈습니다");
+
+std::filesystem::path toPath(const QString& path) { return std::filesystem::path(path.toStdString()); }
+
+}  // namespace
+
+NoteExporter::NoteExporter(const NoteLibrary& notes, const RecordingSession& session, AppStatus& status,
+                           platform::SaveDialog* saveDialog, QObject* parent)
+    : QObject(parent), m_notes(notes), m_session(session), m_status(status), m_saveDialog(saveDialog) {}
+
+QString NoteExporter::duration(double seconds) { return QString::fromStdString(sayloom::duration(seconds)); }
+
+QString NoteExporter::transcriptFileName(const NativeNote& note, const QLocale& locale) {
+  // The locale's long date without the weekday and with the month abbreviated: "Mar 1, 2026",
+  // "2026년 3월 1일", "1. März 2026".
+  QString format = locale.dateFormat(QLocale::LongFormat);
+  format.remove(QRegularExpression(QStringLiteral("d{3,4}[,.]?\\s*")));
+  format.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
+  format = format.trimmed();
+  while (format.endsWith(QLatin1Char(',')) || format.endsWith(QLatin1Char(' '))) {
+    format.chop(1);
+  }
+  const auto secs = note.createdAt.time_since_epoch().count();
+  const QDate date = QDateTime::fromSecsSinceEpoch(secs).toLocalTime().date();
+  QString text = locale.toString(date, format);
+  // A path separator in the date would make the suggested name a path.
+  text.replace(QLatin1Char('/'), QLatin1Char('-'));
+  return QStringLiteral("Sayloom-") + text + QStringLiteral(".txt");
+}
+
+QCoro::Task<void> NoteExporter::exportAudio() {
+  const NativeNote* note = m_notes.selectedNote();
+  if (note == nullptr || m_session.recording() || m_saveDialog == nullptr) {
+    co_return;
+  }
+  const std::filesystem::path folder = DataPaths::audioDirectory(note->id, m_notes.root());
+  const std::optional<QString> chosen =
+      m_saveDialog->askSavePath(QStringLiteral("Sayloom-audio.wav"), QStringLiteral("WAV (*.wav)"));
+  if (!chosen) {
+    co_return;
+  }
+  const AppStatus::WorkScope work(m_status);
+  auto write = [folder, destination = toPath(*chosen)] { ::sayloom::exportAudio(folder, destination); };
+  if (co_await m_status.attempt(runInBackground(std::move(write)))) {
+    m_status.setStatus(audioExportedStatus);
+  }
+}
+
+QCoro::Task<void> NoteExporter::exportTranscript() {
+  const NativeNote* note = m_notes.selectedNote();
+  if (note == nullptr || m_saveDialog == nullptr) {
+    co_return;
+  }
+  const std::string text = transcriptText(*note);
+  const std::optional<QString> chosen = m_saveDialog->askSavePath(transcriptFileName(*note, QLocale::system()),
+                                                                  QStringLiteral("Text (*.txt)"));
+  if (!chosen) {
+    co_return;
+  }
+  const AppStatus::WorkScope work(m_status);
+  auto write = [text, destination = toPath(*chosen)] { AtomicFile::writeBytes(text, destination); };
+  co_await m_status.attempt(runInBackground(std::move(write)));
+}
+
+}  // namespace sayloom

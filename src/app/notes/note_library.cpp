@@ -1,0 +1,75 @@
+// The note library: listing, selection and saving of local notes.
+#include "app/notes/note_library.h"
+
+#include "app/app_status.h"
+#include "core/chunk_files.h"
+#include "core/data_paths.h"
+
+namespace sayloom {
+
+NoteLibrary::NoteLibrary(std::filesystem::path root, AppStatus& status, QObject* parent)
+    : QObject(parent), m_status(status), m_store(std::move(root)) {}
+
+void NoteLibrary::setSelectedNoteID(const std::optional<QString>& id) {
+  if (m_selectedNoteID != id) {
+    m_selectedNoteID = id;
+    emit selectedNoteIDChanged();
+  }
+}
+
+const NativeNote* NoteLibrary::selectedNote() const {
+  return m_selectedNoteID ? find(*m_selectedNoteID) : nullptr;
+}
+
+NativeNote* NoteLibrary::find(const QString& id) {
+  const std::string key = id.toStdString();
+  for (NativeNote& note : m_notes) {
+    if (note.id == key) {
+      return &note;
+    }
+  }
+  return nullptr;
+}
+
+const NativeNote* NoteLibrary::find(const QString& id) const { return const_cast<NoteLibrary*>(this)->find(id); }
+
+void NoteLibrary::addFirst(NativeNote note) {
+  m_notes.insert(m_notes.begin(), std::move(note));
+  emit notesChanged();
+}
+
+QCoro::Task<void> NoteLibrary::reload() {
+  LocalNoteStore* store = &m_store;
+  auto list = [store] { return store->list(); };
+  std::optional<NoteListing> listing = co_await m_status.attempt(m_worker.run(std::move(list)));
+  if (!listing) {
+    co_return;
+  }
+  m_notes = std::move(listing->notes);
+  emit notesChanged();
+  if (!listing->warnings.empty()) {
+    m_status.warn(QString::fromStdString(listing->warnings.front()));
+  }
+  if (!m_selectedNoteID && !m_notes.empty()) {
+    setSelectedNoteID(QString::fromStdString(m_notes.front().id));
+  }
+}
+
+QCoro::Task<void> NoteLibrary::save(NativeNote note) {
+  LocalNoteStore* store = &m_store;
+  auto write = [store, note = std::move(note)] { store->save(note); };
+  co_await m_worker.run(std::move(write));
+}
+
+QCoro::Task<double> NoteLibrary::audioSeconds(QString noteID) const {
+  auto measure = [folder = DataPaths::audioDirectory(noteID.toStdString(), root())] {
+    return static_cast<double>(chunks::totalBytes(chunks::list(folder))) / chunks::bytesPerSecond;
+  };
+  try {
+    co_return co_await runInBackground(std::move(measure));
+  } catch (...) {
+    co_return 0.0;
+  }
+}
+
+}  // namespace sayloom

@@ -1,0 +1,67 @@
+#pragma once
+// The note library: the local notes, newest first, the note selected in the studio, and the one
+// way notes are saved and listed (the local note store on its own worker thread).
+//
+// Thread contract: main thread only. The store's disk work runs on one private worker thread, one
+// call at a time in the order made, and is awaited.
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QString>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "app/serial_worker.h"
+#include "core/local_note_store.h"
+#include "core/native_note.h"
+
+namespace sayloom {
+
+class AppStatus;
+
+class NoteLibrary : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(std::vector<sayloom::NativeNote> notes READ notes NOTIFY notesChanged)
+  Q_PROPERTY(std::optional<QString> selectedNoteID READ selectedNoteID WRITE setSelectedNoteID NOTIFY
+                 selectedNoteIDChanged)
+
+public:
+  NoteLibrary(std::filesystem::path root, AppStatus& status, QObject* parent = nullptr);
+
+  // The data folder the notes live in.
+  const std::filesystem::path& root() const { return m_store.root(); }
+
+  const std::vector<NativeNote>& notes() const { return m_notes; }
+  const std::optional<QString>& selectedNoteID() const { return m_selectedNoteID; }
+  void setSelectedNoteID(const std::optional<QString>& id);
+  // The first note whose id is `selectedNoteID`, or null.
+  const NativeNote* selectedNote() const;
+
+  // The first listed note with `id`, or null. After changing it in place, call `noteChanged`.
+  NativeNote* find(const QString& id);
+  const NativeNote* find(const QString& id) const;
+  void noteChanged() { emit notesChanged(); }
+  // Lists a new note first.
+  void addFirst(NativeNote note);
+
+  // Lists the stored notes again; the first unreadable folder becomes the warning, and a note is
+  // selected when none is. Never fails.
+  QCoro::Task<void> reload();
+  // Writes `note` to its folder. Throws the store's error.
+  QCoro::Task<void> save(NativeNote note);
+  // Seconds of audio in a note's chunk files (their bytes ÷ 32,000); 0 when they cannot be read.
+  QCoro::Task<double> audioSeconds(QString noteID) const;
+
+signals:
+  void notesChanged();
+  void selectedNoteIDChanged();
+
+private:
+  AppStatus& m_status;
+  std::vector<NativeNote> m_notes;
+  std::optional<QString> m_selectedNoteID;
+  LocalNoteStore m_store;
+  SerialWorker m_worker;  // after the store: destroyed first, finishing work that uses it
+};
+
+}  // namespace sayloom

@@ -1,0 +1,239 @@
+// The recognition queue, its one worker, and recovery of transcripts from stored audio.
+#include "app/recognition/recognition_queue.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <limits>
+#include <unordered_set>
+
+#include "app/app_status.h"
+#include "app/model/model_installer.h"
+#include "app/notes/note_library.h"
+#include "app/serial_worker.h"
+#include "app/settings/user_settings.h"
+#include "app/whisper_recognition_service.h"
+#include "core/atomic_file.h"
+#include "core/chunk_files.h"
+#include "core/data_paths.h"
+#include "core/native_error.h"
+
+namespace sayloom {
+
+namespace {
+
+const QString backlogStatus =
+    QStringLiteral("인식이 밀리고 있습니다. 원본 저장은 계속되며 중지 후 대본 복구로 처리할 수 있습니다.");
+const QString recoveringStatus = QStringLiteral("저장된 오디오에서 대본을 복구합니다");
+const QString noModelWarning = QStringLiteral("먼저 Whisper 모델을 다운로드해 주세요.");
+
+// A chunk file's index from its name without the extension: an optional sign, then decimal
+// digits only, within 64 bits.
+std::optional<std::int64_t> chunkIndex(const std::string& stem) {
+  std::string_view digits = stem;
+  bool negative = false;
+  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
+    negative = digits.front() == '-';
+    digits.remove_prefix(1);
+  }
+  if (digits.empty() ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  std::uint64_t magnitude = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+  if (error != std::errc() || end != digits.data() + digits.size()) {
+    return std::nullopt;
+  }
+  constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  if (negative) {
+    if (magnitude > max + 1) {
+      return std::nullopt;
+    }
+    return magnitude == max + 1 ? std::numeric_limits<std::int64_t>::min()
+                                : -static_cast<std::int64_t>(magnitude);
+  }
+  if (magnitude > max) {
+    return std::nullopt;
+  }
+  return static_cast<std::int64_t>(magnitude);
+}
+
+// The chunk files of a note's audio folder and the seconds they hold.
+struct ChunkListing {
+  std::vector<chunks::ChunkFile> chunks;  // sorted by file name
+  double seconds = 0;
+};
+
+ChunkListing listChunks(const std::filesystem::path& folder) {
+  ChunkListing listing{chunks::list(folder), 0};
+  listing.seconds = static_cast<double>(chunks::totalBytes(listing.chunks)) / chunks::bytesPerSecond;
+  return listing;
+}
+
+// Replaces the entries of `segments` that share an id with `entries`, appends `entries` in their
+// order and sorts everything by sequence, keeping the order of equal sequences.
+void mergeEntries(std::vector<TranscriptEntry>& segments, const std::vector<TranscriptEntry>& entries) {
+  std::unordered_set<std::string> ids;
+  for (const TranscriptEntry& entry : entries) {
+    ids.insert(entry.id);
+  }
+  std::erase_if(segments, [&](const TranscriptEntry& entry) { return ids.contains(entry.id); });
+  segments.insert(segments.end(), entries.begin(), entries.end());
+  std::stable_sort(segments.begin(), segments.end(), [](const TranscriptEntry& a, const TranscriptEntry& b) {
+    return a.sequence < b.sequence;
+  });
+}
+
+}  // namespace
+
+RecognitionQueue::RecognitionQueue(NoteLibrary& notes, const ModelInstaller& model, const UserSettings& settings,
+                                   WhisperRecognitionService& recognizer, AppStatus& status, QObject* parent)
+    : QObject(parent),
+      m_notes(notes),
+      m_model(model),
+      m_settings(settings),
+      m_recognizer(recognizer),
+      m_status(status) {}
+
+void RecognitionQueue::setRecognizing(bool on) {
+  if (m_recognizing != on) {
+    m_recognizing = on;
+    emit recognizingChanged();
+  }
+}
+
+void RecognitionQueue::enqueue(const QString& file, std::int64_t index, const QString& noteID) {
+  if (!m_model.modelReady() || m_closed) {
+    return;  // the chunk stays on disk for recovery
+  }
+  if (m_pending.size() >= backlogLimit) {
+    m_status.setStatus(backlogStatus);
+  } else {
+    m_pending.push_back({file, index});
+  }
+  startWorker(noteID);
+}
+
+void RecognitionQueue::startWorker(const QString& noteID) {
+  if (m_workerTask || m_closed) {
+    return;
+  }
+  setRecognizing(true);
+  const TaskHandle task;
+  m_workerTask = task;
+  task.attach(worker(noteID, task.token()));
+}
+
+QCoro::Task<void> RecognitionQueue::worker(QString noteID, std::stop_token stop) {
+  while (!m_pending.empty() && !stop.stop_requested()) {
+    const PendingChunk chunk = m_pending.front();
+    m_pending.pop_front();
+    const NativeNote* note = m_notes.find(noteID);
+    if (note == nullptr) {
+      break;
+    }
+    const std::filesystem::path pcm = chunk.file.toStdString();
+    std::filesystem::path transcript = pcm;
+    transcript += ".transcript.json";
+
+    bool done = false;
+    try {
+      const std::vector<TranscriptEntry> entries =
+          co_await m_recognizer.transcribe(pcm, chunk.index, note->language, m_settings.cpuOnly(), stop);
+      auto write = [entries, transcript] { AtomicFile::write(nlohmann::json(entries), transcript); };
+      co_await runInBackground(std::move(write));
+      if (NativeNote* current = m_notes.find(noteID)) {
+        mergeEntries(current->segments, entries);
+        m_notes.noteChanged();
+        co_await m_notes.save(*current);
+        if (m_afterChunk) {
+          co_await m_afterChunk(noteID);
+        }
+      }
+      done = true;
+    } catch (...) {
+      m_status.warnCurrentException();
+    }
+    if (!done) {
+      // A failed chunk, a failed save or a cancellation ends the worker; the audio stays on disk.
+      m_pending.clear();
+      break;
+    }
+  }
+
+  m_workerTask.reset();
+  setRecognizing(false);
+  emit drained(noteID);
+}
+
+QCoro::Task<void> RecognitionQueue::recover(QString noteID, std::function<bool()> busy) {
+  if (m_closed || m_recoveryTask) {
+    co_return;
+  }
+  const TaskHandle task;
+  m_recoveryTask = task;
+  task.attach(runRecovery(std::move(noteID), std::move(busy)));
+  co_await task.waitForEnd();
+}
+
+QCoro::Task<void> RecognitionQueue::runRecovery(QString noteID, std::function<bool()> busy) {
+  // Gives up when shutdown began or a recording, start, stop or recognition began meanwhile.
+  const auto interrupted = [this, &busy] { return m_closed || busy(); };
+  const auto finish = [this] { m_recoveryTask.reset(); };
+
+  if (!m_model.modelReady()) {
+    m_status.warn(noModelWarning);
+    finish();
+    co_return;
+  }
+  auto list = [folder = DataPaths::audioDirectory(noteID.toStdString(), m_notes.root())] {
+    return listChunks(folder);
+  };
+  std::optional<ChunkListing> listing = co_await m_status.attempt(runInBackground(std::move(list)));
+  if (!listing || interrupted()) {
+    finish();
+    co_return;
+  }
+  if (listing->chunks.empty()) {
+    m_status.warn(QString::fromUtf8(messages::noAudioToRecover));
+    finish();
+    co_return;
+  }
+
+  if (NativeNote* note = m_notes.find(noteID)) {
+    note->durationSeconds = listing->seconds;
+    note->completed = true;
+    m_notes.noteChanged();
+    if (!co_await m_status.attempt(m_notes.save(*note)) || interrupted()) {
+      finish();
+      co_return;
+    }
+  }
+
+  std::deque<PendingChunk> queued;
+  for (const chunks::ChunkFile& file : listing->chunks) {
+    if (const auto index = chunkIndex(file.path.stem().string())) {
+      queued.push_back({QString::fromStdString(file.path.string()), *index});
+    }
+  }
+  m_pending = std::move(queued);
+  m_status.setStatus(recoveringStatus);
+  startWorker(noteID);
+  finish();
+}
+
+QCoro::Task<void> RecognitionQueue::close() {
+  m_closed = true;
+  if (m_recoveryTask) {
+    const TaskHandle recovery = *m_recoveryTask;
+    co_await recovery.waitForEnd();
+  }
+  if (m_workerTask) {
+    const TaskHandle worker = *m_workerTask;
+    worker.cancel();
+    co_await worker.waitForEnd();
+  }
+}
+
+}  // namespace sayloom

@@ -1,0 +1,94 @@
+#pragma once
+// The recognition queue: finished chunk files wait here (at most 64) and one worker hands them to
+// the speech engine strictly in order, writes each chunk's transcript file, merges the entries
+// into the note and saves it. Recovery queues every stored chunk of a note again.
+//
+// Thread contract: main thread only. The engine runs as a child process and the file work on
+// worker threads; both are awaited, so other main-thread work interleaves only at those waits.
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <stop_token>
+
+#include "app/task_handle.h"
+
+namespace sayloom {
+
+class AppStatus;
+class ModelInstaller;
+class NoteLibrary;
+class UserSettings;
+class WhisperRecognitionService;
+
+// A chunk file waiting for recognition.
+struct PendingChunk {
+  QString file;
+  std::int64_t index = 0;
+};
+
+class RecognitionQueue : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(bool recognizing READ recognizing NOTIFY recognizingChanged)
+
+public:
+  // A chunk is not queued when this many are already waiting.
+  static constexpr std::size_t backlogLimit = 64;
+
+  // Every reference must outlive the queue.
+  RecognitionQueue(NoteLibrary& notes, const ModelInstaller& model, const UserSettings& settings,
+                   WhisperRecognitionService& recognizer, AppStatus& status, QObject* parent = nullptr);
+
+  bool recognizing() const { return m_recognizing; }
+  // The chunks waiting, oldest first.
+  const std::deque<PendingChunk>& pending() const { return m_pending; }
+
+  // Queues a finished chunk of note `noteID` and starts the worker unless one runs. Without a model
+  // nothing is queued (the chunk stays on disk for recovery); a full queue refuses the chunk and
+  // says so in `status`.
+  void enqueue(const QString& file, std::int64_t index, const QString& noteID);
+
+  // Rebuilds note `noteID`'s transcript from its chunk files: marks it completed with the stored
+  // duration, saves it and queues every chunk. `busy` is asked after every wait; while it holds (a
+  // recording, start, stop or recognition began meanwhile) nothing more is done.
+  QCoro::Task<void> recover(QString noteID, std::function<bool()> busy);
+
+  // Runs after each chunk's entries were merged into note `noteID` and the note was saved; the
+  // worker awaits it before it takes the next chunk.
+  using AfterChunk = std::function<QCoro::Task<void>(QString noteID)>;
+  void setAfterChunk(AfterChunk afterChunk) { m_afterChunk = std::move(afterChunk); }
+
+  // Shutdown: stops a running worker, waits until it and any recovery have ended, and accepts no
+  // further work.
+  QCoro::Task<void> close();
+
+signals:
+  void recognizingChanged();
+  // The worker for note `noteID` ended (the queue is empty, or it stopped at a failure or on
+  // cancellation).
+  void drained(const QString& noteID);
+
+private:
+  void startWorker(const QString& noteID);
+  void setRecognizing(bool on);
+  QCoro::Task<void> worker(QString noteID, std::stop_token stop);
+  QCoro::Task<void> runRecovery(QString noteID, std::function<bool()> busy);
+
+  NoteLibrary& m_notes;
+  const ModelInstaller& m_model;
+  const UserSettings& m_settings;
+  WhisperRecognitionService& m_recognizer;
+  AppStatus& m_status;
+  AfterChunk m_afterChunk;
+
+  bool m_recognizing = false;
+  bool m_closed = false;
+  std::deque<PendingChunk> m_pending;
+  std::optional<TaskHandle> m_workerTask;
+  std::optional<TaskHandle> m_recoveryTask;
+};
+
+}  // namespace sayloom

@@ -1,0 +1,228 @@
+// The recording session on a scripted capture source (no sound server): start and stop, capture
+// errors, sleep, shutdown, the backlog bound, and the failure paths of every save on a real file
+// system.
+#include <gtest/gtest.h>
+
+#include <QCoro/QCoroTask>
+#include <string>
+
+#include "app/app_model_fixture.h"
+#include "app/scripted_audio.h"
+
+namespace sayloom::test {
+namespace {
+
+constexpr std::int64_t samplesPerChunk = 128'000;
+
+// Counts what the model asks of the sleep watcher.
+class ScriptedSleepWatcher final : public platform::SleepWatcher {
+public:
+  void holdDelay() override { held = true; }
+  void releaseDelay() override { held = false; }
+  bool delayHeld() const override { return held; }
+  void sleep() { emit prepareForSleep(); }
+  bool held = false;
+};
+
+class RecordingSessionTest : public AppModelTest {
+protected:
+  AppModel& makeScriptedModel(std::unique_ptr<platform::SleepWatcher> sleepWatcher = nullptr) {
+    return makeModel(std::move(sleepWatcher), [this] { return scriptedCapture(source, converter); });
+  }
+
+  // Pushes `count` samples of a loud tone and waits until the capture has written them.
+  void push(std::int64_t count) {
+    RecordingSession& session = m_model->session();
+    const double target = session.elapsed() + static_cast<double>(count) / 16'000;
+    while (count > 0) {
+      const std::int64_t block = std::min<std::int64_t>(count, 40'000);
+      source.push(std::vector<float>(static_cast<std::size_t>(block), 0.25f));
+      count -= block;
+      ASSERT_TRUE(eventually([&] { return session.elapsed() >= target - count / 16'000.0 - 1e-9; }, 10'000));
+    }
+  }
+
+  NativeNote storedCopy(const QString& id) const {
+    for (NativeNote& note : LocalNoteStore(root()).list().notes) {
+      if (note.id == id.toStdString()) {
+        return note;
+      }
+    }
+    ADD_FAILURE() << "note " << id.toStdString() << " is not stored";
+    return {};
+  }
+
+  QString start(AppModel& model) {
+    QCoro::waitFor(model.startRecording());
+    EXPECT_TRUE(model.session().recording());
+    return model.session().activeNoteID().value_or(QString());
+  }
+
+  SourceScript source;
+  ConverterScript converter;
+};
+
+TEST_F(RecordingSessionTest, ARecordingWritesChunksRecognisesThemAndIsCompletedAtStop) {
+  installModel();
+  engineSays("hello");
+  AppModel& model = makeScriptedModel();
+  const QString id = start(model);
+  EXPECT_EQ(model.library().notes().size(), 1u);
+  EXPECT_EQ(model.library().selectedNoteID(), id);
+
+  push(samplesPerChunk + 16'000);
+  ASSERT_TRUE(eventually([&] { return !model.library().find(id)->segments.empty(); }, 20'000));
+  QCoro::waitFor(model.stopRecording());
+  EXPECT_FALSE(model.session().recording());
+  EXPECT_FALSE(model.appStatus().working());
+  EXPECT_EQ(readFile(audioFolder(id.toStdString()) / "00000000.pcm").size(), 256'000u);
+  EXPECT_EQ(readFile(audioFolder(id.toStdString()) / "00000001.pcm").size(), 32'000u);
+
+  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }, 20'000));
+  const NativeNote stored = storedCopy(id);
+  EXPECT_TRUE(stored.completed);
+  EXPECT_DOUBLE_EQ(stored.durationSeconds, 9.0);
+  ASSERT_EQ(stored.segments.size(), 2u);
+  EXPECT_EQ(stored.segments[0].text, "hello");
+  EXPECT_EQ(stored.segments[1].startTimeMs, 8'000);
+}
+
+TEST_F(RecordingSessionTest, ACaptureErrorOrSleepStopsAndSavesTheRecordingWithItsWarning) {
+  struct Case {
+    const char* name;
+    std::function<void(RecordingSessionTest&, ScriptedSleepWatcher&)> trigger;
+    bool sleepText;
+  };
+  const std::vector<Case> cases = {
+      {"stream stopped",
+       [](RecordingSessionTest& t, ScriptedSleepWatcher&) { t.source.events(platform::SourceEvent::streamStopped); },
+       false},
+      {"sleep", [](RecordingSessionTest&, ScriptedSleepWatcher& watcher) { watcher.sleep(); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto watcher = std::make_unique<ScriptedSleepWatcher>();
+    ScriptedSleepWatcher* sleep = watcher.get();
+    AppModel& model = makeScriptedModel(std::move(watcher));
+    const QString id = start(model);
+    EXPECT_TRUE(sleep->held);
+    push(16'000);
+
+    c.trigger(*this, *sleep);
+    ASSERT_TRUE(eventually([&] { return !model.session().recording() && !model.appStatus().working(); }, 10'000));
+    ASSERT_TRUE(model.appStatus().warning().has_value());
+    EXPECT_EQ(model.appStatus().warning()->startsWith(QStringLiteral("Mac이 잠자기에")), c.sleepText);
+    EXPECT_FALSE(sleep->held);
+    EXPECT_TRUE(source.stopped);
+    const NativeNote stored = storedCopy(id);
+    EXPECT_TRUE(stored.completed);
+    EXPECT_DOUBLE_EQ(stored.durationSeconds, 1.0);
+    shutdown();
+    source = SourceScript{};
+  }
+}
+
+TEST_F(RecordingSessionTest, ShutdownDuringARecordingStopsAndSavesIt) {
+  AppModel& model = makeScriptedModel();
+  const QString id = start(model);
+  push(8'000);
+  shutdown();
+  const NativeNote stored = storedCopy(id);
+  EXPECT_TRUE(stored.completed);
+  EXPECT_DOUBLE_EQ(stored.durationSeconds, 0.5);
+}
+
+TEST_F(RecordingSessionTest, ChunksBeyondABacklogOfSixtyFourAreLeftOnDiskAndNamedInTheStatus) {
+  installModel();
+  engineRunsFirst("sleep 3");
+  // A fast source: the 1:1 converter turns every pushed sample into one output sample, so a
+  // high input rate only makes the ring large enough for many chunks per push.
+  source.format = {400'000, 1};
+  AppModel& model = makeScriptedModel();
+  const QString id = start(model);
+  const std::int64_t chunks = RecognitionQueue::backlogLimit + 3;
+  for (std::int64_t pushed = 0; pushed < chunks * samplesPerChunk; pushed += 1'000'000) {
+    source.push(std::vector<float>(1'000'000, 0.25f));
+    ASSERT_TRUE(eventually([&] { return model.session().elapsed() * 16'000 >= pushed + 1'000'000 - 1; }, 10'000));
+  }
+  ASSERT_TRUE(eventually([&] { return model.recognition().pending().size() == RecognitionQueue::backlogLimit; }, 10'000));
+  EXPECT_EQ(model.appStatus().status(),
+            QStringLiteral("인식이 밀리고 있습니다. 원본 저장은 계속되며 중지 후 대본 복구로 처리할 수 있습니다."));
+  EXPECT_TRUE(model.session().recording());
+  shutdown();
+  EXPECT_TRUE(fs::exists(audioFolder(id.toStdString()) / "00000066.pcm"));
+}
+
+TEST_F(RecordingSessionTest, AFailedFirstSaveLeavesNothingRunningAndNoNoteListed) {
+  AppModel& model = makeScriptedModel();
+  fs::remove_all(root() / "Notes");
+  writeFile(root() / "Notes", "a file where the notes folder belongs");
+  QCoro::waitFor(model.startRecording());
+  EXPECT_TRUE(model.appStatus().warning().has_value());
+  EXPECT_FALSE(model.appStatus().working());
+  EXPECT_FALSE(model.session().recording());
+  EXPECT_TRUE(model.library().notes().empty());
+  EXPECT_FALSE(source.handler);  // no capture was started
+}
+
+// The save of a chunk's results fails when its target is a folder that cannot be replaced.
+void blockWithFolder(const fs::path& file) {
+  fs::remove(file);
+  fs::create_directories(file / "occupied");
+}
+
+TEST_F(RecordingSessionTest, AFailedChunkWriteEndsTheWorkerAndEmptiesTheQueueWhileRecordingGoesOn) {
+  struct Case {
+    const char* name;
+    const char* blocked;  // in the note folder, relative
+    bool entriesInMemory;
+  };
+  const std::vector<Case> cases = {
+      {"transcript file", "Audio/00000000.pcm.transcript.json", false},
+      {"note save", "note.json", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    installModel();
+    engineSays("hello");
+    engineRunsFirst("sleep 0.5");
+    AppModel& model = makeScriptedModel();
+    const QString id = start(model);
+    blockWithFolder(noteFolder(id.toStdString()) / c.blocked);
+
+    push(3 * samplesPerChunk);
+    ASSERT_TRUE(eventually([&] { return model.appStatus().warning().has_value(); }, 20'000));
+    ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }, 20'000));
+    EXPECT_TRUE(model.recognition().pending().empty());
+    EXPECT_TRUE(model.session().recording());
+    EXPECT_EQ(model.library().find(id)->segments.empty(), !c.entriesInMemory);
+    EXPECT_TRUE(fs::exists(audioFolder(id.toStdString()) / "00000002.pcm"));
+    shutdown();
+    fs::remove_all(root() / "Notes");
+  }
+}
+
+TEST_F(RecordingSessionTest, AFailedSaveAtStopWarnsAndStillStops) {
+  AppModel& model = makeScriptedModel();
+  const QString id = start(model);
+  push(16'000);
+  blockWithFolder(noteFolder(id.toStdString()) / "note.json");
+  QCoro::waitFor(model.stopRecording());
+  EXPECT_TRUE(model.appStatus().warning().has_value());
+  EXPECT_FALSE(model.session().recording());
+  EXPECT_FALSE(model.appStatus().working());
+  EXPECT_TRUE(model.library().find(id)->completed);
+}
+
+TEST_F(RecordingSessionTest, AudioIsNotExportedWhileRecording) {
+  AppModel& model = makeScriptedModel();
+  start(model);
+  push(16'000);
+  m_dialog->answers.push_back((m_dir / "out.wav").string().c_str());
+  QCoro::waitFor(model.exportAudio());
+  EXPECT_TRUE(m_dialog->asked.empty());
+  EXPECT_FALSE(fs::exists(m_dir / "out.wav"));
+}
+
+}  // namespace
+}  // namespace sayloom::test
