@@ -19,7 +19,7 @@ class ShutdownTest : public AppModelTest {};
 TEST_F(ShutdownTest, QuittingDuringStartUpLeavesThePresetAndLayoutFilesAsTheyWere) {
   std::vector<OverlayPreset> presets = OverlayPreset::builtIns();
   presets.front().Name = "내 위젯";
-  presets.front().Enabled = !presets.front().Enabled;
+  presets.front().IsEnabled = !presets.front().IsEnabled;
   PresetStore(root()).save(presets);
   LayoutMap layouts;
   layouts[presets.front().Id] = MacLayout{};
@@ -68,7 +68,7 @@ TEST_F(ShutdownTest, WaitsForEveryExportInFlightAndLeavesNoTemporaryFile) {
   shutdown();
   EXPECT_EQ(fs::file_size(m_dir / "a.wav"), 44u + 4 * 256'000);
   EXPECT_EQ(fs::file_size(m_dir / "b.wav"), 44u + 4 * 256'000);
-  for (const auto& entry : fs::directory_iterator(m_dir)) {
+  for (const auto& entry : fs::directory_iterator(m_dir.path())) {
     EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
   }
 }

@@ -58,6 +58,7 @@ protected:
     return model.session().activeNoteID().value_or(QString());
   }
 
+public:
   SourceScript source;
   ConverterScript converter;
 };
