@@ -1,8 +1,7 @@
 #pragma once
 // The per-user settings of the application ("cpuOnly", "overlayShortcut", "reduceTransparency"):
-// an interface so that
-// tests can keep them in memory, and the desktop's store, QSettings under organisation "kr.tovik",
-// application "sayloom". Main thread only.
+// an interface so that tests can keep them in memory, and the desktop's store, QSettings under
+// organisation "kr.tovik", application "sayloom". Main thread only.
 #include <QSettings>
 #include <QString>
 #include <QVariant>
