@@ -5,7 +5,8 @@
 #     stand-in microphone) and a 48 kHz stereo null sink "sysout" (the default sink, whose monitor
 #     carries what is played: system audio);
 #   - a D-Bus session bus;
-#   - Xvfb (a virtual X display).
+#   - Xvfb (a virtual X display) with openbox, a window manager that honours EWMH (stacking
+#     layers, sticky windows, focus requests).
 #
 #   scripts/test-services.sh start STATE   # writes STATE/env to be sourced
 #   scripts/test-services.sh stop STATE
@@ -60,6 +61,27 @@ start_xvfb() {
   echo "export DISPLAY=:$(head -n1 "$state/xvfb-display")" >> "$state/env"
 }
 
+start_openbox() {
+  # No key or mouse bindings: the tests hold Alt and Super while they drag, which the default
+  # bindings would take for moving windows. Two workspaces, so that sticky windows can be seen.
+  mkdir -p "$state/openbox"
+  cat > "$state/openbox/rc.xml" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <desktops><number>2</number></desktops>
+  <keyboard></keyboard>
+  <mouse></mouse>
+</openbox_config>
+XML
+  local display
+  display=":$(head -n1 "$state/xvfb-display")"
+  DISPLAY=$display HOME="$state/home" XDG_CONFIG_HOME="$state/config" XDG_CACHE_HOME="$state/openbox" \
+    openbox --sm-disable --config-file "$state/openbox/rc.xml" >"$state/openbox/log" 2>&1 &
+  echo $! >> "$state/pids"
+  # Ready once it has announced itself on the root window.
+  DISPLAY=$display wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+}
+
 case "$action" in
   start)
     mkdir -p "$state"
@@ -75,6 +97,7 @@ case "$action" in
     start_pulseaudio
     start_dbus
     start_xvfb
+    start_openbox
     ;;
   stop)
     if [ -f "$state/pids" ]; then

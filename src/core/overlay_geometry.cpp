@@ -37,6 +37,15 @@ double centreDistanceSquared(const Rect& a, const Rect& b) {
 
 }  // namespace
 
+std::vector<Rect> visibleFrames(const std::vector<ScreenInfo>& screens) {
+  std::vector<Rect> visible;
+  visible.reserve(screens.size());
+  for (const auto& screen : screens) {
+    visible.push_back(screen.visibleFrame);
+  }
+  return visible;
+}
+
 Rect clamp(const Rect& frame, const std::vector<Rect>& screens) {
   if (screens.empty()) {
     return frame;
@@ -71,6 +80,35 @@ Rect clamp(const Rect& frame, const std::vector<Rect>& screens) {
   return out;
 }
 
+DragEdges dragEdges(double x, double y, double width, double height) {
+  return {x < edgeZone, x > width - edgeZone, y < edgeZone, y > height - edgeZone};
+}
+
+Rect dragFrame(const Rect& start, double dx, double dy, DragEdges edges, const std::vector<Rect>& screens) {
+  Rect frame = start;
+  if (edges == DragEdges{}) {
+    frame.x += dx;
+    frame.y += dy;
+    return clamp(frame, screens);
+  }
+  if (edges.left) {
+    frame.x = std::min(start.x + dx, start.x + start.width - minWidth);
+    frame.width = start.x + start.width - frame.x;
+  }
+  if (edges.right) {
+    frame.x = start.x;
+    frame.width = std::max(start.width + dx, minWidth);
+  }
+  if (edges.bottom) {
+    frame.y = std::min(start.y + dy, start.y + start.height - minHeight);
+    frame.height = start.y + start.height - frame.y;
+  }
+  if (edges.top) {
+    frame.height = std::max(start.height + dy, minHeight);
+  }
+  return clamp(frame, screens);
+}
+
 Rect firstFrame(const OverlayPreset& preset, const std::map<std::string, MacLayout>& layouts,
                 const std::vector<ScreenInfo>& screens, std::optional<std::size_t> mainScreen) {
   Rect area{0, 0, 1440, 900};
@@ -85,12 +123,7 @@ Rect firstFrame(const OverlayPreset& preset, const std::map<std::string, MacLayo
       frame = {stored.x, stored.y, stored.width, stored.height};
     }
   }
-  std::vector<Rect> visible;
-  visible.reserve(screens.size());
-  for (const auto& screen : screens) {
-    visible.push_back(screen.visibleFrame);
-  }
-  return clamp(frame, visible);
+  return clamp(frame, visibleFrames(screens));
 }
 
 }  // namespace sayloom::OverlayGeometry

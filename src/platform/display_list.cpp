@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include "platform/pulse_source.h"
+#include "platform/screen_geometry.h"
 
 namespace sayloom::platform {
 
@@ -12,17 +13,12 @@ std::vector<Display> DesktopDisplayList::screens() {
   if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
     return displays;
   }
-  const QScreen* primary = QGuiApplication::primaryScreen();
-  const int primaryBottom = primary != nullptr ? primary->geometry().y() + primary->geometry().height() : 0;
   const QList<QScreen*> screens = QGuiApplication::screens();
   for (qsizetype i = 0; i < screens.size(); ++i) {
-    const QRect geometry = screens.at(i)->geometry();
     Display display;
     display.identifier = static_cast<std::uint32_t>(i + 1);
     display.name = screens.at(i)->name().toStdString();
-    display.frame = {static_cast<double>(geometry.x()),
-                     static_cast<double>(primaryBottom - (geometry.y() + geometry.height())),
-                     static_cast<double>(geometry.width()), static_cast<double>(geometry.height())};
+    display.frame = toBottomLeft(QRectF(screens.at(i)->geometry()));
     displays.push_back(std::move(display));
   }
   return displays;

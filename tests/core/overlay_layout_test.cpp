@@ -60,6 +60,89 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+TEST(OverlayDragTest, EdgesFromThePressPosition) {
+  using E = OverlayGeometry::DragEdges;
+  struct Case {
+    double x, y;
+    E expected;
+  } const cases[] = {
+      {200, 100, E{}},                           // the middle moves the window
+      {17.9, 100, E{true, false, false, false}},  // within 18 points of the left edge
+      {18, 100, E{}},                            // exactly 18 points in is outside the zone
+      {390, 100, E{false, true, false, false}},
+      {200, 5, E{false, false, true, false}},
+      {200, 190, E{false, false, false, true}},
+      {2, 195, E{true, false, false, true}},  // a corner grabs two edges
+      {399, 1, E{false, true, true, false}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(OverlayGeometry::dragEdges(c.x, c.y, 400, 200), c.expected) << c.x << ", " << c.y;
+  }
+}
+
+struct DragCase {
+  const char* label;
+  OverlayGeometry::DragEdges edges;
+  double dx, dy;
+  Rect expected;
+};
+
+class DragFrameTest : public testing::TestWithParam<DragCase> {};
+
+// A 400 × 200 window at (300, 300) on a 1280 × 1000 screen.
+TEST_P(DragFrameTest, MovesOrResizesAndStaysOnTheScreen) {
+  const auto& c = GetParam();
+  const std::vector<Rect> screens{{0, 0, 1280, 1000}};
+  EXPECT_EQ(OverlayGeometry::dragFrame({300, 300, 400, 200}, c.dx, c.dy, c.edges, screens), c.expected);
+}
+
+using E = OverlayGeometry::DragEdges;
+INSTANTIATE_TEST_SUITE_P(
+    Vectors, DragFrameTest,
+    testing::Values(DragCase{"move", E{}, 50, -20, {350, 280, 400, 200}},
+                    DragCase{"move past the right edge is pulled back", E{}, 2000, 0, {880, 300, 400, 200}},
+                    DragCase{"move below the screen is pulled back", E{}, 0, -900, {300, 0, 400, 200}},
+                    DragCase{"left edge out", E{true, false, false, false}, -100, 0, {200, 300, 500, 200}},
+                    DragCase{"left edge in stops at the minimum width",
+                             E{true, false, false, false},
+                             300,
+                             0,
+                             {460, 300, 240, 200}},
+                    DragCase{"right edge in stops at the minimum width",
+                             E{false, true, false, false},
+                             -300,
+                             0,
+                             {300, 300, 240, 200}},
+                    DragCase{"right edge past the screen: as wide as the screen",
+                             E{false, true, false, false},
+                             900,
+                             0,
+                             {0, 300, 1280, 200}},
+                    DragCase{"bottom edge down", E{false, false, true, false}, 0, -50, {300, 250, 400, 250}},
+                    DragCase{"bottom edge up stops at the minimum height",
+                             E{false, false, true, false},
+                             0,
+                             150,
+                             {300, 400, 400, 100}},
+                    DragCase{"top edge down stops at the minimum height",
+                             E{false, false, false, true},
+                             0,
+                             -150,
+                             {300, 300, 400, 100}},
+                    DragCase{"top-left corner", E{true, false, false, true}, -20, 30, {280, 300, 420, 230}},
+                    DragCase{"both vertical edges: the top decides the height",
+                             E{false, false, true, true},
+                             0,
+                             -40,
+                             {300, 260, 400, 160}}),
+    [](const testing::TestParamInfo<DragCase>& info) {
+      std::string name;
+      for (char c : std::string(info.param.label)) {
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      }
+      return name;
+    });
+
 ScreenInfo screen(Rect frame, Rect visible, double scale, std::optional<std::uint32_t> number) {
   return ScreenInfo{frame, visible, scale, number};
 }
