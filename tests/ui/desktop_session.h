@@ -7,8 +7,12 @@
 #include <QProcess>
 #include <QTest>
 #include <QWidget>
-#include <functional>
-#include <string>
+#include <ostream>
+
+// Frames in test messages.
+inline std::ostream& operator<<(std::ostream& out, const QRect& r) {
+  return out << "QRect(" << r.x() << ", " << r.y() << " " << r.width() << "x" << r.height() << ")";
+}
 
 namespace sayloom::test {
 

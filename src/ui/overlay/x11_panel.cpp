@@ -1,5 +1,6 @@
 #include "ui/overlay/x11_panel.h"
 
+#include <QCoreApplication>
 #include <QWindow>
 #include <array>
 
@@ -7,6 +8,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
+#include <xcb/xcb.h>
 
 namespace sayloom::ui {
 
@@ -32,13 +34,25 @@ void sendToWindowManager(Display* display, Window window, Atom type, std::array<
              &event);
 }
 
+// Input everywhere (no input shape), or nowhere (an empty one).
+void setInputRegion(Display* display, Window window, bool accepts) {
+  if (accepts) {
+    XShapeCombineMask(display, window, ShapeInput, 0, 0, None, ShapeSet);
+  } else {
+    XShapeCombineRectangles(display, window, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+  }
+}
+
 }  // namespace
 
 X11Panel::X11Panel(Display* display) : m_display(display) {
   int eventBase = 0;
   int errorBase = 0;
   m_haveShape = XShapeQueryExtension(m_display, &eventBase, &errorBase) != 0;
+  QCoreApplication::instance()->installNativeEventFilter(this);
 }
+
+X11Panel::~X11Panel() { QCoreApplication::instance()->removeNativeEventFilter(this); }
 
 void X11Panel::prepareToMap(QWidget& window) {
   const Window id = nativeWindow(window);
@@ -72,13 +86,42 @@ void X11Panel::setAcceptsInput(QWidget& window, bool accepts) {
     return;
   }
   const Window id = nativeWindow(window);
-  if (accepts) {
-    // No input shape: the whole window takes input again, whatever its size.
-    XShapeCombineMask(m_display, id, ShapeInput, 0, 0, None, ShapeSet);
-  } else {
-    XShapeCombineRectangles(m_display, id, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+  std::erase_if(m_panels, [](const auto& entry) { return entry.second.widget.isNull(); });
+  m_panels[id] = Panel{&window, accepts};
+  applyInput(id, accepts, 0);
+}
+
+void X11Panel::applyInput(unsigned long window, bool accepts, unsigned long parent) {
+  setInputRegion(m_display, window, accepts);
+  if (parent == 0) {
+    Window root = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(m_display, window, &root, &parent, &children, &count) == 0) {
+      parent = 0;
+    }
+    if (children != nullptr) {
+      XFree(children);
+    }
+  }
+  if (parent != 0 && parent != DefaultRootWindow(m_display)) {
+    setInputRegion(m_display, parent, accepts);
   }
   XFlush(m_display);
+}
+
+bool X11Panel::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+  if (eventType != "xcb_generic_event_t") {
+    return false;
+  }
+  const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  if ((event->response_type & 0x7F) == XCB_REPARENT_NOTIFY) {
+    const auto* reparent = static_cast<const xcb_reparent_notify_event_t*>(message);
+    if (const auto it = m_panels.find(reparent->window); it != m_panels.end() && !it->second.widget.isNull()) {
+      applyInput(reparent->window, it->second.accepts, reparent->parent);
+    }
+  }
+  return false;
 }
 
 }  // namespace sayloom::ui
