@@ -1,48 +1,13 @@
 #include "ui/overlay/overlay_panel.h"
 
-#include <QPainter>
 #include <QWindow>
 
 #include "platform/screen_geometry.h"
+#include "ui/captions/caption_view.h"
 #include "ui/overlay/overlay_handles.h"
 #include "ui/overlay/panel_window_system.h"
 
 namespace sayloom::ui {
-
-// The caption until the caption renderer takes its place: the preset's background and texts.
-class PlainCaption final : public QWidget {
-public:
-  using QWidget::QWidget;
-
-  void setContent(const OverlayPreset& preset, const QString& original, const QString& translation) {
-    m_background = colour(preset.BackgroundColor, preset.BackgroundOpacity);
-    m_foreground = colour(preset.ForegroundColor, 1);
-    m_text = translation.isEmpty() ? original : original + QLatin1Char('\n') + translation;
-    update();
-  }
-
-protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(m_background);
-    painter.drawRoundedRect(QRectF(rect()), 20, 20);
-    painter.setPen(m_foreground);
-    painter.drawText(rect().adjusted(22, 22, -22, -22), Qt::AlignCenter | Qt::TextWordWrap, m_text);
-  }
-
-private:
-  static QColor colour(const std::string& text, double opacity) {
-    const auto argb = ARGB::parse(text).value_or(ARGB{0.06, 0.09, 0.15, 1});
-    return QColor::fromRgbF(static_cast<float>(argb.red), static_cast<float>(argb.green),
-                            static_cast<float>(argb.blue), static_cast<float>(argb.alpha * opacity));
-  }
-
-  QColor m_background;
-  QColor m_foreground;
-  QString m_text;
-};
 
 namespace {
 
@@ -54,7 +19,7 @@ constexpr Qt::WindowFlags panelFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::
 OverlayPanel::OverlayPanel(PanelWindowSystem& windowSystem, const Rect& frame)
     : QWidget(nullptr, panelFlags),
       m_windowSystem(windowSystem),
-      m_caption(new PlainCaption(this)),
+      m_caption(new CaptionView(this)),
       m_handles(new OverlayHandles(*this)) {
   setAttribute(Qt::WA_TranslucentBackground);
   setAttribute(Qt::WA_ShowWithoutActivating);
@@ -79,8 +44,9 @@ std::vector<Rect> OverlayPanel::screenFrames() const {
 }
 
 void OverlayPanel::showCaption(const OverlayPreset& preset, const QString& original, const QString& translation,
-                               const QString& /*language*/) {
-  m_caption->setContent(preset, original, translation);
+                               const QString& language) {
+  m_caption->setPreset(preset);
+  m_caption->setCaption({original, translation, language});
 }
 
 void OverlayPanel::present() {

@@ -13,9 +13,9 @@
 
 namespace sayloom::ui {
 
+class CaptionView;
 class OverlayHandles;
 class PanelWindowSystem;
-class PlainCaption;
 
 class OverlayPanel final : public QWidget {
   Q_OBJECT
@@ -41,6 +41,7 @@ public:
   // drag in progress (its frame counts) and gives the focus back.
   void setEditing(bool editing);
   OverlayHandles& handles() const { return *m_handles; }
+  CaptionView& caption() const { return *m_caption; }
 
   // Receives the frame each time the user has moved or resized the window, or recovery moved it.
   void setOnFrame(std::function<void(const Rect&)> onFrame) { m_onFrame = std::move(onFrame); }
@@ -53,7 +54,7 @@ private:
   void setAcceptsFocus(bool accepts);
 
   PanelWindowSystem& m_windowSystem;
-  PlainCaption* m_caption;
+  CaptionView* m_caption;
   OverlayHandles* m_handles;
   std::function<void(const Rect&)> m_onFrame;
   bool m_editing = false;
