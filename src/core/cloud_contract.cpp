@@ -1,6 +1,7 @@
 #include "core/cloud_contract.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "core/iso_date.h"
 
@@ -25,6 +26,40 @@ std::string timestamp(Instant instant) {
   constexpr sys_seconds last = sys_days{year{9999} / December / 31} + hours{23} + minutes{59} + seconds{59};
   const sys_seconds whole = floor<seconds>(std::clamp<Instant>(instant, first, last));
   return formatIsoDate(whole);
+}
+
+// "YYYY-MM-DDTHH:MM:SS[.fraction]Z" to the millisecond.
+std::optional<Instant> parseTimestamp(const std::string& text) {
+  constexpr std::size_t wholeLength = 19;  // up to the seconds
+  if (text.size() < wholeLength + 1 || text.back() != 'Z') {
+    return std::nullopt;
+  }
+  std::int64_t millis = 0;
+  if (text.size() > wholeLength + 1) {
+    const std::string_view fraction(text.data() + wholeLength + 1, text.size() - wholeLength - 2);
+    if (text[wholeLength] != '.' || fraction.empty() ||
+        !std::all_of(fraction.begin(), fraction.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      return std::nullopt;
+    }
+    for (std::size_t i = 0; i < 3; ++i) {
+      millis = millis * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+    }
+  }
+  const auto whole = parseIsoDate(text.substr(0, wholeLength) + "Z");
+  if (!whole) {
+    return std::nullopt;
+  }
+  return Instant(*whole) + std::chrono::milliseconds(millis);
+}
+
+std::optional<std::int64_t> parseInteger(const std::string& digits) {
+  std::int64_t number = 0;
+  const char* end = digits.data() + digits.size();
+  const auto [stop, error] = std::from_chars(digits.data(), end, number);
+  if (error != std::errc() || stop != end || digits.empty()) {
+    return std::nullopt;
+  }
+  return number;
 }
 
 Instant instant(std::chrono::system_clock::time_point time) {
@@ -71,6 +106,64 @@ nlohmann::json fields(const PlainMap& map) {
     out[key] = value(plain);
   }
   return out;
+}
+
+PlainValue plain(const nlohmann::json& typed) {
+  if (!typed.is_object() || typed.size() != 1) {
+    return nullptr;
+  }
+  const auto& [kind, content] = *typed.items().begin();
+  if (kind == "booleanValue" && content.is_boolean()) {
+    return content.get<bool>();
+  }
+  if (kind == "integerValue" && content.is_string()) {
+    if (const auto number = parseInteger(content.get_ref<const std::string&>())) {
+      return *number;
+    }
+  } else if (kind == "doubleValue" && content.is_number()) {
+    return content.get<double>();
+  } else if (kind == "stringValue" && content.is_string()) {
+    return content.get<std::string>();
+  } else if (kind == "timestampValue" && content.is_string()) {
+    if (const auto time = parseTimestamp(content.get_ref<const std::string&>())) {
+      return *time;
+    }
+  } else if (kind == "arrayValue" && content.is_object()) {
+    PlainValue::Texts texts;
+    const auto values = content.find("values");
+    if (values == content.end()) {
+      return texts;
+    }
+    if (!values->is_array()) {
+      return nullptr;
+    }
+    for (const nlohmann::json& element : *values) {
+      const PlainValue text = plain(element);
+      if (!std::holds_alternative<std::string>(text.variant())) {
+        return nullptr;
+      }
+      texts.push_back(std::get<std::string>(text.variant()));
+    }
+    return texts;
+  } else if (kind == "mapValue" && content.is_object()) {
+    return plainFields(content);
+  }
+  return nullptr;
+}
+
+PlainMap plainFields(const nlohmann::json& document) {
+  PlainMap map;
+  if (!document.is_object()) {
+    return map;
+  }
+  const auto fieldsMember = document.find("fields");
+  if (fieldsMember == document.end() || !fieldsMember->is_object()) {
+    return map;
+  }
+  for (const auto& [key, typed] : fieldsMember->items()) {
+    map.emplace(key, plain(typed));
+  }
+  return map;
 }
 
 std::string string(const nlohmann::json& document, std::string_view key) {

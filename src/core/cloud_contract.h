@@ -93,6 +93,17 @@ nlohmann::json value(const PlainValue& plain);
 // `value` of every entry: the `fields` member of a document body.
 nlohmann::json fields(const PlainMap& map);
 
+// The plain value of one typed value: the inverse of `value` for every kind it produces, so a
+// value sent and read back is equal to the original (timestamps to the millisecond; a fraction
+// of the server's finer timestamps is cut there). "doubleValue" reads as a floating-point
+// number; an array with an element that is not text, and any other shape, read as null. An
+// "arrayValue" or "mapValue" without its "values" or "fields" is empty, as the database sends
+// empty ones. Never fails.
+PlainValue plain(const nlohmann::json& typed);
+
+// `plain` of every entry of a fetched document's `fields` (none when it has no such object).
+PlainMap plainFields(const nlohmann::json& document);
+
 // fields.<key>.stringValue of a fetched document when all of it is there and is text; otherwise
 // the empty text. Never fails, whatever the document holds.
 std::string string(const nlohmann::json& document, std::string_view key);

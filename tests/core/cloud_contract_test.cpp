@@ -76,6 +76,61 @@ TEST(CloudContractTest, EncodesEveryKindOfPlainValue) {
   }
 }
 
+TEST(CloudContractTest, ReadsTypedValuesBack) {
+  const struct {
+    const char* name;
+    json typed;
+    cc::PlainValue plain;
+  } cases[] = {
+      {"boolean", {{"booleanValue", true}}, true},
+      {"integer", {{"integerValue", "-42"}}, -42},
+      {"integer beyond 64 bits", {{"integerValue", "9223372036854775808"}}, nullptr},
+      {"integer with a sign only", {{"integerValue", "-"}}, nullptr},
+      {"integer as a JSON number", {{"integerValue", 42}}, nullptr},
+      {"double", {{"doubleValue", 1.5}}, 1.5},
+      {"text", {{"stringValue", "회의"}}, "회의"},
+      {"whole-second time", {{"timestampValue", "2026-03-01T09:30:00Z"}}, at(2026, 3, 1, 9, 30, 0)},
+      {"server time with microseconds",
+       {{"timestampValue", "2026-03-01T09:30:00.123456Z"}},
+       at(2026, 3, 1, 9, 30, 0) + milliseconds(123)},
+      {"time with one fraction digit",
+       {{"timestampValue", "2026-03-01T09:30:00.5Z"}},
+       at(2026, 3, 1, 9, 30, 0) + milliseconds(500)},
+      {"time with an empty fraction", {{"timestampValue", "2026-03-01T09:30:00.Z"}}, nullptr},
+      {"time with an offset", {{"timestampValue", "2026-03-01T09:30:00+09:00"}}, nullptr},
+      {"impossible date", {{"timestampValue", "2026-02-30T09:30:00Z"}}, nullptr},
+      {"list",
+       {{"arrayValue", {{"values", {{{"stringValue", "ko"}}, {{"stringValue", "en"}}}}}}},
+       cc::PlainValue::Texts{"ko", "en"}},
+      {"empty list as the database sends it", {{"arrayValue", json::object()}}, cc::PlainValue::Texts{}},
+      {"list with a number", {{"arrayValue", {{"values", {{{"integerValue", "1"}}}}}}}, nullptr},
+      {"map", {{"mapValue", {{"fields", {{"a", {{"integerValue", "1"}}}}}}}}, cc::PlainMap{{"a", 1}}},
+      {"empty map as the database sends it", {{"mapValue", json::object()}}, cc::PlainMap{}},
+      {"null", {{"nullValue", "NULL_VALUE"}}, nullptr},
+      {"two kinds at once", {{"stringValue", "a"}, {"booleanValue", true}}, nullptr},
+      {"unknown kind", {{"geoPointValue", {{"latitude", 1}}}}, nullptr},
+      {"not an object", json::array({1}), nullptr},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(cc::plain(c.typed), c.plain) << c.name;
+  }
+}
+
+TEST(CloudContractTest, EveryEncodedKindReadsBackEqual) {
+  const cc::PlainMap original{
+      {"flag", false},
+      {"count", std::numeric_limits<std::int64_t>::min()},
+      {"title", "주간 회의"},
+      {"createdAt", cc::Instant(at(2026, 3, 1, 9, 30, 0))},
+      {"languages", cc::PlainValue::Texts{"ko", "en"}},
+      {"none", cc::PlainValue::Texts{}},
+      {"access", cc::PlainMap{{"uid-1", "owner"}, {"nested", cc::PlainMap{{"deep", true}}}}},
+      {"folderId", nullptr},
+  };
+  EXPECT_EQ(cc::plainFields({{"fields", cc::fields(original)}}), original);
+  EXPECT_EQ(cc::plainFields({{"name", "no fields"}}), cc::PlainMap{});
+}
+
 TEST(CloudContractTest, StringReadsTextFieldsAndNeverFails) {
   const struct {
     const char* name;

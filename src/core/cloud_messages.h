@@ -1,0 +1,27 @@
+#pragma once
+// The user-facing texts of the account session and the cloud request layer, in one place. The
+// HTTP failure text ("클라우드 요청에 실패했습니다 (HTTP n).") belongs to NativeError itself.
+#include <cstdint>
+#include <string>
+
+namespace sayloom::messages {
+
+inline constexpr const char* pairingExpired = "로그인 연결 시간이 만료되었습니다. 다시 시도해 주세요.";
+inline constexpr const char* tokenExchangeFailed = "로그인 토큰 교환에 실패했습니다.";
+inline constexpr const char* accountLookupFailed = "계정 정보를 읽지 못했습니다.";
+inline constexpr const char* tokenRefreshFailed = "로그인 갱신에 실패했습니다.";
+inline constexpr const char* wrongAccount = "이 노트를 연결한 계정으로 로그인해 주세요.";
+inline constexpr const char* callableRefused = "클라우드 작업이 거절되었습니다.";
+
+// Secret-store failures carry the platform's error code in decimal.
+inline std::string secretReadFailed(std::int64_t code) {
+  return "Keychain 계정을 읽지 못했습니다 (" + std::to_string(code) + ").";
+}
+inline std::string secretWriteFailed(std::int64_t code) {
+  return "Keychain 계정을 저장하지 못했습니다 (" + std::to_string(code) + ").";
+}
+inline std::string secretDeleteFailed(std::int64_t code) {
+  return "Keychain 로그아웃에 실패했습니다 (" + std::to_string(code) + ").";
+}
+
+}  // namespace sayloom::messages
