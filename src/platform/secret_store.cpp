@@ -1,0 +1,89 @@
+#include "platform/secret_store.h"
+
+#include <libsecret/secret.h>
+
+#include <memory>
+
+namespace sayloom::platform {
+
+namespace {
+
+const SecretSchema* schema() {
+  static const SecretSchema theSchema = {
+      "kr.tovik.sayloom.Credential",
+      SECRET_SCHEMA_NONE,
+      {
+          {"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
+          {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
+          {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
+      },
+      0,
+      nullptr,
+      nullptr,
+      nullptr,
+      nullptr,
+      nullptr,
+      nullptr,
+      nullptr,
+  };
+  return &theSchema;
+}
+
+struct ErrorFree {
+  void operator()(GError* error) const { g_error_free(error); }
+};
+using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
+
+[[noreturn]] void fail(SecretStoreError::Operation operation, const ErrorPtr& error) {
+  throw SecretStoreError(operation, error->code, error->message != nullptr ? error->message : "");
+}
+
+}  // namespace
+
+SecretStoreError::SecretStoreError(Operation operation, int code, const std::string& platformText)
+    : std::runtime_error(platformText), m_operation(operation), m_code(code) {}
+
+LibsecretStore::Item LibsecretStore::credentialItem() {
+  return {"kr.tovik.sayloom.native.firebase", "firebase-session", "Sayloom cloud account"};
+}
+
+LibsecretStore::LibsecretStore(Item item) : m_item(std::move(item)) {}
+
+std::optional<std::string> LibsecretStore::read() {
+  GError* raw = nullptr;
+  gchar* secret = secret_password_lookup_sync(schema(), nullptr, &raw, "service", m_item.service.c_str(),
+                                              "account", m_item.account.c_str(), nullptr);
+  const ErrorPtr error(raw);
+  if (error) {
+    fail(SecretStoreError::Operation::read, error);
+  }
+  if (secret == nullptr) {
+    return std::nullopt;
+  }
+  std::string text(secret);
+  secret_password_free(secret);
+  return text;
+}
+
+void LibsecretStore::write(const std::string& secret) {
+  GError* raw = nullptr;
+  secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, m_item.label.c_str(), secret.c_str(),
+                             nullptr, &raw, "service", m_item.service.c_str(), "account",
+                             m_item.account.c_str(), nullptr);
+  const ErrorPtr error(raw);
+  if (error) {
+    fail(SecretStoreError::Operation::write, error);
+  }
+}
+
+void LibsecretStore::remove() {
+  GError* raw = nullptr;
+  secret_password_clear_sync(schema(), nullptr, &raw, "service", m_item.service.c_str(), "account",
+                             m_item.account.c_str(), nullptr);
+  const ErrorPtr error(raw);
+  if (error) {
+    fail(SecretStoreError::Operation::remove, error);
+  }
+}
+
+}  // namespace sayloom::platform
