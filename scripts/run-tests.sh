@@ -14,7 +14,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-scripts/test-services.sh start "$state" || exit 1
+SAYLOOM_BUILD_DIR=$build scripts/test-services.sh start "$state" || exit 1
 # shellcheck disable=SC1091
 . "$state/env"
 ctest --test-dir "$build" --output-on-failure --no-tests=error -j "$(nproc)" "$@"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the engine (cached by version) and builds the project.
+# Installs what is missing, builds the engine (cached by version), installs the cloud emulators
+# (cached by version) and builds the project.
 #   scripts/setup.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,6 +29,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 scripts/build-engine.sh "$build/Helpers/whisper-cli"
+scripts/install-emulators.sh >/dev/null
 
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -4,14 +4,23 @@
 #   - PulseAudio on a private socket, with a 440 Hz sine source "mic" (the default source, a
 #     stand-in microphone) and a 48 kHz stereo null sink "sysout" (the default sink, whose monitor
 #     carries what is played: system audio);
-#   - a D-Bus session bus;
+#   - a D-Bus session bus, with gnome-keyring (a fresh, unlocked keyring) owning the Secret Service;
 #   - Xvfb (a virtual X display) with openbox, a window manager that honours EWMH (stacking
-#     layers, sticky windows, focus requests).
+#     layers, sticky windows, focus requests);
+#   - the cloud emulators, for the build's cloud project: the Firestore emulator (the jar of the
+#     Debian package google-cloud-cli-firestore-emulator, on Java 17) and the Auth and Functions
+#     emulators of firebase-tools (installed by scripts/install-emulators.sh), running the test
+#     functions of tests/fakes/cloud-functions.
+#
+# The cloud project and functions region are SAYLOOM_CLOUD_PROJECT and
+# SAYLOOM_CLOUD_FUNCTIONS_REGION when set, else those of the CMake cache in SAYLOOM_BUILD_DIR, else
+# the defaults of src/core/CMakeLists.txt.
 #
 #   scripts/test-services.sh start STATE   # writes STATE/env to be sourced
 #   scripts/test-services.sh stop STATE
 set -euo pipefail
 
+repo=$(cd "$(dirname "$0")/.." && pwd)
 action=${1:?usage: test-services.sh start|stop STATE}
 state=${2:?usage: test-services.sh start|stop STATE}
 
@@ -50,6 +59,101 @@ start_dbus() {
   echo $! >> "$state/pids"
   echo "export DBUS_SESSION_BUS_ADDRESS=unix:path=$state/session-bus" >> "$state/env"
   wait_for 10 test -S "$state/session-bus"
+}
+
+secrets_owned() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets 2>/dev/null | grep -q 'boolean true'
+}
+
+# gnome-keyring needs a keyring folder of its own each run and --unlock, or it would prompt.
+start_keyring() {
+  mkdir -p "$state/keyring/data" "$state/keyring/run"
+  chmod 700 "$state/keyring/run"
+  printf 'sayloom-test' | DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session-bus" \
+    XDG_DATA_HOME="$state/keyring/data" XDG_RUNTIME_DIR="$state/keyring/run" \
+    gnome-keyring-daemon --foreground --unlock --components=secrets >"$state/keyring/log" 2>&1 &
+  echo $! >> "$state/pids"
+  DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session-bus" wait_for 20 secrets_owned
+}
+
+cloud_setting() {  # cloud_setting NAME
+  local name=$1 value=${!1:-}
+  if [ -z "$value" ] && [ -f "${SAYLOOM_BUILD_DIR:-/nonexistent}/CMakeCache.txt" ]; then
+    value=$(sed -n "s/^$name:STRING=//p" "$SAYLOOM_BUILD_DIR/CMakeCache.txt")
+  fi
+  if [ -z "$value" ]; then
+    value=$(sed -n "s/^set($name \"\([^\"]*\)\".*/\1/p" "$repo/src/core/CMakeLists.txt")
+  fi
+  echo "$value"
+}
+
+free_ports() {  # free_ports COUNT: loopback ports nobody listens on now
+  python3 -c 'import socket,sys
+s=[socket.socket() for _ in range(int(sys.argv[1]))]
+for x in s: x.bind(("127.0.0.1",0))
+print(" ".join(str(x.getsockname()[1]) for x in s))' "$1"
+}
+
+http_ok() {  # http_ok URL: the address answers 200 with a body starting "Ok"
+  python3 -c 'import sys,urllib.request
+sys.exit(0 if urllib.request.urlopen(sys.argv[1], timeout=2).read().startswith(b"Ok") else 1)' "$1"
+}
+
+# Both emulators start in the background here; wait_cloud_emulators waits for them.
+start_cloud_emulators() {
+  local project region jar cache
+  project=$(cloud_setting SAYLOOM_CLOUD_PROJECT)
+  region=$(cloud_setting SAYLOOM_CLOUD_FUNCTIONS_REGION)
+  read -r firestore_port auth_port functions_port hub_port logging_port <<<"$(free_ports 5)"
+
+  jar=$(dpkg -L google-cloud-cli-firestore-emulator 2>/dev/null | grep 'cloud-firestore-emulator\.jar$' | head -n1)
+  if [ -z "$jar" ]; then
+    echo "test-services: the Firestore emulator is missing (run scripts/install-emulators.sh)" >&2
+    return 1
+  fi
+  mkdir -p "$state/firestore"
+  setsid java -cp "$jar" com.google.cloud.datastore.emulator.firestore.CloudFirestore start \
+    --host=127.0.0.1 --port="$firestore_port" --project_id="$project" --single_project_mode=true \
+    >"$state/firestore/log" 2>&1 &
+  echo "-$!" >> "$state/pids"
+
+  cache=$("$repo/scripts/install-emulators.sh")
+  local firebase="$state/firebase"
+  mkdir -p "$firebase/functions/state" "$firebase/home" "$firebase/tmp"
+  cp "$repo/tests/fakes/cloud-functions/index.js" "$repo/tests/fakes/cloud-functions/package.json" "$firebase/functions/"
+  ln -s "$cache/node_modules" "$firebase/functions/node_modules"
+  cat > "$firebase/firebase.json" <<JSON
+{
+  "functions": {"source": "functions"},
+  "emulators": {
+    "auth": {"host": "127.0.0.1", "port": $auth_port},
+    "functions": {"host": "127.0.0.1", "port": $functions_port},
+    "hub": {"host": "127.0.0.1", "port": $hub_port},
+    "logging": {"host": "127.0.0.1", "port": $logging_port},
+    "ui": {"enabled": false},
+    "singleProjectMode": true
+  }
+}
+JSON
+  # No credentials of the user reach it: a scratch HOME, and its own TMPDIR for the hub's files.
+  (cd "$firebase" && exec env -u GOOGLE_APPLICATION_CREDENTIALS HOME="$firebase/home" TMPDIR="$firebase/tmp" \
+    CI=1 NO_UPDATE_NOTIFIER=1 SAYLOOM_FUNCTIONS_REGION="$region" \
+    setsid "$cache/node_modules/.bin/firebase" emulators:start --only auth,functions --project "$project" \
+    >"$firebase/log" 2>&1) &
+  echo "-$!" >> "$state/pids"
+
+  {
+    echo "export FIRESTORE_EMULATOR_HOST=127.0.0.1:$firestore_port"
+    echo "export FIREBASE_AUTH_EMULATOR_HOST=127.0.0.1:$auth_port"
+    echo "export FIREBASE_FUNCTIONS_EMULATOR_HOST=127.0.0.1:$functions_port"
+    echo "export SAYLOOM_TEST_FUNCTIONS_STATE=$firebase/functions/state"
+  } >> "$state/env"
+}
+
+wait_cloud_emulators() {
+  wait_for 120 http_ok "http://127.0.0.1:$firestore_port/" || { cat "$state/firestore/log" >&2; return 1; }
+  wait_for 180 grep -q 'All emulators ready' "$state/firebase/log" || { cat "$state/firebase/log" >&2; return 1; }
 }
 
 start_xvfb() {
@@ -94,19 +198,23 @@ case "$action" in
       echo "export XDG_DATA_HOME=$state/data-home"
       echo "export SAYLOOM_DATA_DIR=$state/data"
     } >> "$state/env"
+    start_cloud_emulators
     start_pulseaudio
     start_dbus
+    start_keyring
     start_xvfb
     start_openbox
+    wait_cloud_emulators
     ;;
   stop)
     if [ -f "$state/pids" ]; then
+      # A negative id is a process group (a service with children of its own).
       while read -r pid; do
-        kill "$pid" 2>/dev/null || true
+        kill -- "$pid" 2>/dev/null || true
       done < "$state/pids"
       while read -r pid; do
-        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -9 "$pid" 2>/dev/null || true
+        for _ in $(seq 50); do kill -0 -- "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -9 -- "$pid" 2>/dev/null || true
       done < "$state/pids"
     fi
     ;;
