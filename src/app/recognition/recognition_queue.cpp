@@ -2,9 +2,7 @@
 #include "app/recognition/recognition_queue.h"
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
-#include <limits>
 #include <unordered_set>
 
 #include "app/app_status.h"
@@ -26,38 +24,6 @@ const QString backlogStatus =
     QStringLiteral("인식이 밀리고 있습니다. 원본 저장은 계속되며 중지 후 대본 복구로 처리할 수 있습니다.");
 const QString recoveringStatus = QStringLiteral("저장된 오디오에서 대본을 복구합니다");
 const QString noModelWarning = QStringLiteral("먼저 Whisper 모델을 다운로드해 주세요.");
-
-// A chunk file's index from its name without the extension: an optional sign, then decimal
-// digits only, within 64 bits.
-std::optional<std::int64_t> chunkIndex(const std::string& stem) {
-  std::string_view digits = stem;
-  bool negative = false;
-  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
-    negative = digits.front() == '-';
-    digits.remove_prefix(1);
-  }
-  if (digits.empty() ||
-      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::nullopt;
-  }
-  std::uint64_t magnitude = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
-  if (error != std::errc() || end != digits.data() + digits.size()) {
-    return std::nullopt;
-  }
-  constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-  if (negative) {
-    if (magnitude > max + 1) {
-      return std::nullopt;
-    }
-    return magnitude == max + 1 ? std::numeric_limits<std::int64_t>::min()
-                                : -static_cast<std::int64_t>(magnitude);
-  }
-  if (magnitude > max) {
-    return std::nullopt;
-  }
-  return static_cast<std::int64_t>(magnitude);
-}
 
 // The chunk files of a note's audio folder and the seconds they hold.
 struct ChunkListing {
@@ -134,8 +100,7 @@ QCoro::Task<void> RecognitionQueue::worker(QString noteID, std::stop_token stop)
       break;
     }
     const std::filesystem::path pcm = chunk.file.toStdString();
-    std::filesystem::path transcript = pcm;
-    transcript += ".transcript.json";
+    const std::filesystem::path transcript = chunks::transcriptFile(pcm);
 
     bool done = false;
     try {
@@ -213,7 +178,7 @@ QCoro::Task<void> RecognitionQueue::runRecovery(QString noteID, std::function<bo
 
   std::deque<PendingChunk> queued;
   for (const chunks::ChunkFile& file : listing->chunks) {
-    if (const auto index = chunkIndex(file.path.stem().string())) {
+    if (const auto index = chunks::indexOf(file.path)) {
       queued.push_back({QString::fromStdString(file.path.string()), *index});
     }
   }
