@@ -27,8 +27,9 @@ constexpr std::size_t kFlushRounds = 8;
 constexpr std::size_t kFlushFrames = 1024;
 constexpr float kLevelScale = 1.0f / 32768.0f;
 
-constexpr unsigned kConfigurationChanged = 1U << 0;
-constexpr unsigned kStreamStopped = 1U << 1;
+// Pending source events, by source: whatever happened to its stream, each source has one text.
+constexpr unsigned kMicrophoneInterrupted = 1U << 0;
+constexpr unsigned kSystemAudioInterrupted = 1U << 1;
 
 // Callbacks belong to the owner; an exception thrown by one must not end the worker.
 template <typename Callback, typename... Args>
@@ -144,10 +145,10 @@ void AudioCapture::tick() {
 
 void AudioCapture::deliverSourceEvents() {
   const unsigned events = m_pendingEvents.exchange(0);
-  if ((events & kConfigurationChanged) != 0) {
+  if ((events & kMicrophoneInterrupted) != 0) {
     notify(onError, std::string(messages::inputConfigurationChanged));
   }
-  if ((events & kStreamStopped) != 0) {
+  if ((events & kSystemAudioInterrupted) != 0) {
     notify(onError, std::string(messages::systemRecordingStopped));
   }
 }
@@ -218,10 +219,9 @@ void AudioCapture::startMicrophoneBlocking(const std::filesystem::path& director
   sl_ring* ring = prepare(directory, format.rate);
   m_source = std::move(source);
   try {
-    m_source->start(format, &AudioCapture::pushToRing, ring, [this](platform::SourceEvent event) {
-      m_pendingEvents.fetch_or(event == platform::SourceEvent::configurationChanged ? kConfigurationChanged
-                                                                                    : kStreamStopped);
-    });
+    // A moved, suspended or failed microphone stream all mean the input device changed under us.
+    m_source->start(format, &AudioCapture::pushToRing, ring,
+                    [this](platform::SourceEvent) { m_pendingEvents.fetch_or(kMicrophoneInterrupted); });
   } catch (const platform::SourceError& error) {
     stopBlocking();
     throw NativeError::message(error.kind() == platform::SourceError::Kind::format
@@ -241,12 +241,9 @@ void AudioCapture::startSystemBlocking(const std::filesystem::path& directory, c
   try {
     m_source = m_sources(platform::SourceKind::defaultSinkMonitor);
     const platform::SourceFormat native = m_source->open();
+    // Whatever happens to the monitor stream, the system recording the user chose has stopped.
     m_source->start(platform::SourceFormat{systemAudioRate, native.channels}, &AudioCapture::pushToRing, ring,
-                    [this](platform::SourceEvent event) {
-                      m_pendingEvents.fetch_or(event == platform::SourceEvent::configurationChanged
-                                                   ? kConfigurationChanged
-                                                   : kStreamStopped);
-                    });
+                    [this](platform::SourceEvent) { m_pendingEvents.fetch_or(kSystemAudioInterrupted); });
   } catch (...) {
     stopBlocking();
     throw NativeError::message(messages::systemAudioStartFailed);

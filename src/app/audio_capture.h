@@ -79,6 +79,9 @@ public:
   // A chunk file is complete and synchronised; the last, shorter one is reported during `stop`.
   std::function<void(const std::filesystem::path& file, std::int64_t index)> onChunk;
   // A failure to show; the recording keeps its files and the source keeps running until `stop`.
+  // Whatever happens to the running stream (moved, suspended, failed, ended by the server) is
+  // messages::inputConfigurationChanged for the microphone and messages::systemRecordingStopped
+  // for system audio.
   std::function<void(const std::string& message)> onError;
 
   // Records the default source into `directory` (created with its parents). Fails with

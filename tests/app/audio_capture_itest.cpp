@@ -186,25 +186,52 @@ TEST_F(AudioCaptureSoundServerTest, AnOverrunIsReportedOnceAndStopStillReportsTh
   EXPECT_EQ(recorder.errors().size(), 1u);
 }
 
-TEST_F(AudioCaptureSoundServerTest, AMovedOrSuspendedStreamIsReportedAsAConfigurationChange) {
-  const std::string module =
-      pactl({"load-module", "module-sine-source", "source_name=other", "rate=48000", "frequency=880"});
-  ASSERT_FALSE(module.empty());
-  struct Unload {
-    std::string module;
-    ~Unload() { pactl({"unload-module", QString::fromStdString(module)}); }
-  } unload{module};
+TEST_F(AudioCaptureSoundServerTest, AMovedOrSuspendedStreamGivesItsSourcesOwnText) {
+  struct Case {
+    const char* name;
+    bool system;
+    QStringList load;     // the device the stream is moved to
+    QString target;       // its source
+    QStringList suspend;  // suspends it
+    const char* message;
+  };
+  const Case cases[] = {
+      {"microphone",
+       false,
+       {"module-sine-source", "source_name=other", "rate=48000", "frequency=880"},
+       "other",
+       {"suspend-source", "other", "1"},
+       messages::inputConfigurationChanged},
+      {"system audio",
+       true,
+       {"module-null-sink", "sink_name=othersink"},
+       "othersink.monitor",
+       {"suspend-sink", "othersink", "1"},
+       messages::systemRecordingStopped},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string module = pactl(QStringList{"load-module"} + c.load);
+    ASSERT_FALSE(module.empty());
+    struct Unload {
+      std::string module;
+      ~Unload() { pactl({"unload-module", QString::fromStdString(module)}); }
+    } unload{module};
 
-  test::runTask(capture.startMicrophone(folder));
-  const QString stream = QString::fromStdString(ourSourceOutput());
-  ASSERT_FALSE(stream.isEmpty());
-  pactl({"move-source-output", stream, "other"});
-  ASSERT_TRUE(recorder.waitUntil([](auto& r) { return !r.errorsUnlocked().empty(); }, 30s));
-  pactl({"suspend-source", "other", "1"});
-  ASSERT_TRUE(recorder.waitUntil([](auto& r) { return r.errorsUnlocked().size() >= 2; }, 30s));
-  test::runTask(capture.stop());
-  EXPECT_THAT(recorder.errors(), ::testing::ElementsAre(messages::inputConfigurationChanged,
-                                                        messages::inputConfigurationChanged));
+    AudioCapture source;
+    CaptureRecorder calls;
+    calls.attach(source);
+    test::runTask(c.system ? source.startSystem(temp / c.name, Display{1, "", {}})
+                           : source.startMicrophone(temp / c.name));
+    const QString stream = QString::fromStdString(ourSourceOutput());
+    ASSERT_FALSE(stream.isEmpty());
+    pactl({"move-source-output", stream, c.target});
+    ASSERT_TRUE(calls.waitUntil([](auto& r) { return !r.errorsUnlocked().empty(); }, 30s));
+    pactl(c.suspend);
+    ASSERT_TRUE(calls.waitUntil([](auto& r) { return r.errorsUnlocked().size() >= 2; }, 30s));
+    test::runTask(source.stop());
+    EXPECT_THAT(calls.errors(), ::testing::ElementsAre(c.message, c.message));
+  }
 }
 
 // A private sound server that the test can end: the shared one must stay up for the other tests.
@@ -215,7 +242,9 @@ public:
     std::ofstream(folder / "default.pa")
         << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << m_socket.string() << "\n"
         << "load-module module-sine-source source_name=mic rate=48000 frequency=440\n"
-        << "set-default-source mic\n";
+        << "set-default-source mic\n"
+        << "load-module module-null-sink sink_name=out\n"
+        << "set-default-sink out\n";
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("HOME", QString::fromStdString((folder / "home").string()));
     environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(folder.string()));
@@ -256,22 +285,31 @@ private:
   QProcess m_process;
 };
 
-TEST_F(AudioCaptureSoundServerTest, AVanishedSoundServerIsReportedAsAStoppedStream) {
-  PrivateSoundServer server(temp / "server");
-  ASSERT_TRUE(server.ready());
-  test::ScopedEnv address("PULSE_SERVER", server.address().c_str());
-  test::runTask(capture.startMicrophone(folder));
-  ASSERT_TRUE(recorder.waitUntil(
-      [](auto& r) { return !r.secondsUnlocked().empty() && r.secondsUnlocked().back() > 0; }, 30s));
-  server.end();
-  ASSERT_TRUE(recorder.waitUntil([](auto& r) { return !r.errorsUnlocked().empty(); }, 30s));
-  recorder.markStopping();
-  test::runTask(capture.stop());
-  EXPECT_THAT(recorder.errors(), ::testing::ElementsAre(messages::systemRecordingStopped));
-  // What was recorded before is kept and reported.
-  ASSERT_EQ(recorder.chunks().size(), 1u);
-  EXPECT_TRUE(recorder.chunks()[0].duringStop);
-  EXPECT_GT(std::filesystem::file_size(recorder.chunks()[0].file), 0u);
+TEST_F(AudioCaptureSoundServerTest, AVanishedSoundServerGivesEachSourceItsOwnText) {
+  const std::pair<bool, const char*> cases[] = {{false, messages::inputConfigurationChanged},
+                                                {true, messages::systemRecordingStopped}};
+  for (const auto& [system, message] : cases) {
+    SCOPED_TRACE(system ? "system audio" : "microphone");
+    const std::filesystem::path audio = temp / (system ? "system" : "microphone");
+    PrivateSoundServer server(audio / "server");
+    ASSERT_TRUE(server.ready());
+    test::ScopedEnv address("PULSE_SERVER", server.address().c_str());
+    AudioCapture source;
+    CaptureRecorder calls;
+    calls.attach(source);
+    test::runTask(system ? source.startSystem(audio, Display{1, "", {}}) : source.startMicrophone(audio));
+    ASSERT_TRUE(calls.waitUntil(
+        [](auto& r) { return !r.secondsUnlocked().empty() && r.secondsUnlocked().back() > 0; }, 30s));
+    server.end();
+    ASSERT_TRUE(calls.waitUntil([](auto& r) { return !r.errorsUnlocked().empty(); }, 30s));
+    calls.markStopping();
+    test::runTask(source.stop());
+    EXPECT_THAT(calls.errors(), ::testing::ElementsAre(message));
+    // What was recorded before is kept and reported.
+    ASSERT_EQ(calls.chunks().size(), 1u);
+    EXPECT_TRUE(calls.chunks()[0].duringStop);
+    EXPECT_GT(std::filesystem::file_size(calls.chunks()[0].file), 0u);
+  }
 }
 
 TEST(AudioCaptureWithoutSoundServer, StartsFailWithThePermissionMessagesAndStopIsHarmless) {

@@ -338,20 +338,44 @@ TEST_F(AudioCaptureTest, AFailedFlushAtStopIsReportedAndLeavesTheChunkOnDisk) {
   EXPECT_EQ(recorder.errors().size(), 1u);
 }
 
-TEST_F(AudioCaptureTest, SourceEventsReachOnErrorOnTheWorker) {
-  capture.startSystemBlocking(folder, Display{});
-  EXPECT_EQ(source.kind, SourceKind::defaultSinkMonitor);
-  std::thread server([&] { source.events(SourceEvent::configurationChanged); });
-  server.join();
-  capture.drainNow();
-  std::thread server2([&] { source.events(SourceEvent::streamStopped); });
-  server2.join();
-  capture.drainNow();
-  capture.drainNow();
-  EXPECT_THAT(recorder.errors(),
-              ::testing::ElementsAre(messages::inputConfigurationChanged, messages::systemRecordingStopped));
-  EXPECT_FALSE(recorder.calledOnTestThread());
-  capture.stopBlocking();
+TEST_F(AudioCaptureTest, EachSourceReportsItsOwnTextForWhateverHappensToItsStream) {
+  struct Case {
+    const char* name;
+    bool system;
+    SourceEvent event;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"microphone moved or suspended", false, SourceEvent::configurationChanged,
+       messages::inputConfigurationChanged},
+      {"microphone stream failed", false, SourceEvent::streamStopped, messages::inputConfigurationChanged},
+      {"system audio moved or suspended", true, SourceEvent::configurationChanged,
+       messages::systemRecordingStopped},
+      {"system audio stream failed", true, SourceEvent::streamStopped, messages::systemRecordingStopped},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SourceScript script;
+    AudioCapture events([&](SourceKind kind) { return std::make_unique<ScriptedSource>(script, kind); },
+                        [&](double, double) { return std::make_unique<ScriptedConverter>(converter); });
+    CaptureRecorder calls;
+    calls.attach(events);
+    events.setDrainPaused(true);
+    if (c.system) {
+      events.startSystemBlocking(folder, Display{});
+    } else {
+      events.startMicrophoneBlocking(folder);
+    }
+    for (int occurrence = 0; occurrence < 2; ++occurrence) {
+      std::thread server([&] { script.events(c.event); });  // as the sound server's thread would
+      server.join();
+      events.drainNow();
+      events.drainNow();
+    }
+    EXPECT_THAT(calls.errors(), ::testing::ElementsAre(c.message, c.message));
+    EXPECT_FALSE(calls.calledOnTestThread());
+    events.stopBlocking();
+  }
 }
 
 TEST(AudioCaptureDiagnostic, PassesAndPassesAgainIntoTheSameFolder) {
