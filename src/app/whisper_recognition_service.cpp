@@ -1,14 +1,20 @@
 #include "app/whisper_recognition_service.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoroFuture>
 #include <QCoroProcess>
 #include <QFuture>
 #include <QMetaObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
+#include <cerrno>
 #include <chrono>
+#include <stdexcept>
 #include <system_error>
 
 #include "app/model_file_check.h"
@@ -54,6 +60,32 @@ private:
   std::filesystem::path m_path;
 };
 
+// Why the engine could not be started. QProcess only says that it failed, so the cause execve(2)
+// met is found again on the file: missing (or a missing folder on the way), not executable, a
+// folder. When the file looks executable the cause lies inside it (a wrong format, a missing
+// interpreter) and QProcess's own text is all there is to tell.
+[[noreturn]] void throwStartFailure(const QString& program, const QString& processError) {
+  const std::string what = "cannot start " + program.toStdString();
+  std::string path = program.toStdString();
+  if (!program.contains(QLatin1Char('/'))) {
+    path = QStandardPaths::findExecutable(program).toStdString();
+    if (path.empty()) {
+      throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory), what);
+    }
+  }
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    throw std::system_error(errno, std::generic_category(), what);
+  }
+  if (S_ISDIR(info.st_mode)) {
+    throw std::system_error(std::make_error_code(std::errc::permission_denied), what);
+  }
+  if (::access(path.c_str(), X_OK) != 0) {
+    throw std::system_error(errno, std::generic_category(), what);
+  }
+  throw std::runtime_error(what + ": " + processError.toStdString());
+}
+
 struct EngineExit {
   bool succeeded = false;
 };
@@ -70,9 +102,7 @@ QCoro::Task<EngineExit> runEngine(QString program, QStringList arguments, std::s
   process.start(QIODevice::ReadOnly);
   // Only waits for the exec of the forked child to succeed or fail: a matter of milliseconds.
   if (!process.waitForStarted(-1)) {
-    throw std::system_error(
-        std::make_error_code(std::errc::no_such_file_or_directory),
-        "cannot start " + program.toStdString() + ": " + process.errorString().toStdString());
+    throwStartFailure(program, process.errorString());
   }
   const auto stopEngine = [&process] {
     if (process.state() == QProcess::NotRunning) {

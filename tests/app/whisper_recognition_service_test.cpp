@@ -8,8 +8,10 @@
 #include <QCryptographicHash>
 #include <QTest>
 #include <cerrno>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <stop_token>
+#include <system_error>
 
 #include "core/chunk_files.h"
 #include "core/native_error.h"
@@ -353,19 +355,59 @@ TEST_F(RecognitionServiceTest, AlreadyCancelledCallDoesNothing) {
   EXPECT_FALSE(service.verified());
 }
 
-TEST_F(RecognitionServiceTest, EngineThatCannotStartFailsWithoutRetry) {
-  auto s = settings();
-  s.enginePath = QString::fromStdString((m_dir / "no-such-engine").string());
-  WhisperRecognitionService service(s);
-  try {
-    runTask(service.transcribe(chunk(speech()), 0, "ko", false));
-    ADD_FAILURE() << "no failure";
-  } catch (const NativeError& error) {
-    ADD_FAILURE() << "a start failure is the platform's error, not " << error.description();
-  } catch (const std::exception& error) {
-    EXPECT_NE(std::string(error.what()).find("no-such-engine"), std::string::npos) << error.what();
+TEST_F(RecognitionServiceTest, EngineThatCannotStartFailsWithItsRealCauseAndWithoutRetry) {
+  struct Case {
+    const char* name;
+    std::function<fs::path()> engine;
+    int error;           // errno of the std::system_error; 0 for a plain runtime_error
+    const char* reason;  // ends the text
+  };
+  const Case cases[] = {
+      {"missing", [this] { return m_dir / "no-such-engine"; }, ENOENT, "No such file or directory"},
+      {"in a missing folder", [this] { return m_dir / "none" / "engine"; }, ENOENT,
+       "No such file or directory"},
+      {"not executable",
+       [this] {
+         writeFile(m_dir / "not-executable", "#!/bin/sh\n");
+         fs::permissions(m_dir / "not-executable", fs::perms::owner_read | fs::perms::owner_write);
+         return m_dir / "not-executable";
+       },
+       EACCES, "Permission denied"},
+      {"a folder",
+       [this] {
+         fs::create_directories(m_dir / "engine-folder");
+         return m_dir / "engine-folder";
+       },
+       EACCES, "Permission denied"},
+      {"not a program",
+       [this] {
+         writeFile(m_dir / "garbage", "neither a program nor a script");
+         fs::permissions(m_dir / "garbage", fs::perms::owner_all);
+         return m_dir / "garbage";
+       },
+       0, "Exec format error"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto s = settings();
+    const fs::path engine = c.engine();
+    s.enginePath = QString::fromStdString(engine.string());
+    WhisperRecognitionService service(s);
+    try {
+      runTask(service.transcribe(chunk(speech()), 0, "ko", false));
+      ADD_FAILURE() << "no failure";
+    } catch (const NativeError& error) {
+      ADD_FAILURE() << "a start failure is the platform's error, not " << error.description();
+    } catch (const std::exception& error) {
+      const std::string text = error.what();
+      EXPECT_TRUE(text.starts_with("cannot start " + engine.string())) << text;
+      EXPECT_TRUE(text.ends_with(c.reason)) << text;
+      const auto* system = dynamic_cast<const std::system_error*>(&error);
+      EXPECT_EQ(system != nullptr ? system->code().value() : 0, c.error) << text;
+    }
+    EXPECT_TRUE(runs().empty());
+    EXPECT_TRUE(workFolders().empty());
   }
-  EXPECT_TRUE(workFolders().empty());
 }
 
 TEST_F(RecognitionServiceTest, ModelIsCheckedBySizeAndDigest) {
