@@ -40,6 +40,13 @@ std::string fixturePcm(const std::vector<float>& samples) {
   return bytes;
 }
 
+std::string readFixture(platform::SoundFileReader& fixture) {
+  if (fixture.sampleRate() != chunks::sampleRate || fixture.channels() != 1) {
+    throw NativeError::message("Fixture must be 16 kHz mono");
+  }
+  return fixturePcm(fixture.readAll());
+}
+
 QCoro::Task<void> runSelfTest(QStringList arguments) {
   const qsizetype fixtureAt = arguments.indexOf(QString::fromLatin1(fixtureArgument));
   if (fixtureAt < 0 || fixtureAt + 1 >= arguments.size()) {
@@ -54,11 +61,10 @@ QCoro::Task<void> runSelfTest(QStringList arguments) {
     co_await capture.runDiagnostic(root / "DiagnosticCapture" / uuid::generate());
   }
 
-  const platform::SoundFile sound = platform::readSoundFile(fixture);
-  if (sound.sampleRate != 16'000 || sound.channels != 1) {
-    throw NativeError::message("Fixture must be 16 kHz mono");
-  }
-  const std::string pcm = fixturePcm(sound.samples);
+  const std::string pcm = [&] {
+    platform::SoundFileReader reader(fixture);
+    return readFixture(reader);
+  }();
 
   NativeNote note;
   note.title = noteTitle;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/sound_file_reader.h"
+
 namespace sayloom {
 
 inline constexpr const char* selfTestPassedLine =
@@ -24,6 +26,11 @@ QCoro::Task<void> runSelfTest(QStringList arguments);
 // Runs the self-test and prints its result line: the pass line on standard output (status 0) or
 // the failure line on standard error (status 1).
 int selfTestMain(const QStringList& arguments);
+
+// The fixture's samples as 16-bit little-endian PCM bytes (fixturePcm), read only once its format
+// is known to be 16 kHz mono: any other file fails with NativeError "Fixture must be 16 kHz mono"
+// before a frame is read. Throws platform::SoundFileError when the file cannot be read.
+std::string readFixture(platform::SoundFileReader& fixture);
 
 // Fixture samples as 16-bit little-endian PCM bytes: x × 32,767, held within -32,768 … 32,767,
 // truncated toward zero. Throws NativeError for a sample that is not a finite number.

@@ -2,30 +2,50 @@
 
 #include <sndfile.h>
 
-#include <memory>
-
 namespace sayloom::platform {
 
-SoundFile readSoundFile(const std::filesystem::path& file) {
+struct SoundFileReader::Handle {
+  explicit Handle(SNDFILE* open) : file(open) {}
+  ~Handle() { sf_close(file); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  SNDFILE* file;
+};
+
+SoundFileReader::SoundFileReader(const std::filesystem::path& file) {
   SF_INFO info{};
-  std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> handle(sf_open(file.c_str(), SFM_READ, &info), sf_close);
-  if (!handle) {
+  SNDFILE* open = sf_open(file.c_str(), SFM_READ, &info);
+  if (open == nullptr) {
     throw SoundFileError(sf_strerror(nullptr));
   }
-  SoundFile sound;
-  sound.sampleRate = info.samplerate;
-  sound.channels = info.channels;
+  m_handle = std::make_unique<Handle>(open);
   if (info.frames < 0 || info.channels <= 0) {
     throw SoundFileError("The audio file has no readable frames");
   }
-  sound.samples.resize(static_cast<std::size_t>(info.frames) * static_cast<std::size_t>(info.channels));
-  const sf_count_t read = sf_readf_float(handle.get(), sound.samples.data(), info.frames);
-  if (read != info.frames) {
-    const int code = sf_error(handle.get());
+  m_sampleRate = info.samplerate;
+  m_channels = info.channels;
+  m_frames = info.frames;
+}
+
+SoundFileReader::~SoundFileReader() = default;
+
+std::vector<float> SoundFileReader::readAll() {
+  const std::int64_t wanted = m_frames - m_framesRead;
+  std::vector<float> samples(static_cast<std::size_t>(wanted) * static_cast<std::size_t>(m_channels));
+  const sf_count_t read = sf_readf_float(m_handle->file, samples.data(), wanted);
+  m_framesRead += read > 0 ? read : 0;
+  if (read != wanted) {
+    const int code = sf_error(m_handle->file);
     throw SoundFileError(code != 0 ? sf_error_number(code)
                                    : "The audio file ended before all its frames were read");
   }
-  return sound;
+  return samples;
+}
+
+SoundFile readSoundFile(const std::filesystem::path& file) {
+  SoundFileReader reader(file);
+  return {reader.sampleRate(), reader.channels(), reader.readAll()};
 }
 
 }  // namespace sayloom::platform

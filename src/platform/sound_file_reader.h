@@ -1,7 +1,10 @@
 #pragma once
-// Reads a whole audio file (WAV and the other formats libsndfile knows) as 32-bit float samples.
-// Stateless; any thread.
+// Reads audio files (WAV and the other formats libsndfile knows) as 32-bit float samples, with the
+// format known before any frame is read. A SoundFileReader belongs to one thread at a time;
+// readSoundFile is stateless (any thread).
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -19,7 +22,35 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-// Throws SoundFileError when the file cannot be opened or read completely.
+// An open audio file. Opening reads only the header.
+class SoundFileReader {
+public:
+  // Throws SoundFileError when the file cannot be opened or has no readable frames.
+  explicit SoundFileReader(const std::filesystem::path& file);
+  ~SoundFileReader();
+  SoundFileReader(const SoundFileReader&) = delete;
+  SoundFileReader& operator=(const SoundFileReader&) = delete;
+
+  int sampleRate() const { return m_sampleRate; }
+  int channels() const { return m_channels; }
+  std::int64_t frames() const { return m_frames; }
+  // Frames delivered by readAll so far.
+  std::int64_t framesRead() const { return m_framesRead; }
+
+  // Every frame not read yet, interleaved. Throws SoundFileError when the file cannot be read
+  // completely.
+  std::vector<float> readAll();
+
+private:
+  struct Handle;
+  std::unique_ptr<Handle> m_handle;
+  int m_sampleRate = 0;
+  int m_channels = 0;
+  std::int64_t m_frames = 0;
+  std::int64_t m_framesRead = 0;
+};
+
+// The whole file. Throws SoundFileError as the reader does.
 SoundFile readSoundFile(const std::filesystem::path& file);
 
 }  // namespace sayloom::platform
