@@ -104,8 +104,10 @@ AccessibilitySettings::AccessibilitySettings(QObject* parent)
     m_gnomeHighContrast = m_gnome->value();
   }
   if (m_bus.isConnected()) {
+    // The whole message rather than typed arguments: QtDBus may not know QDBusVariant yet when the
+    // first connection is made.
     m_bus.connect(portalService, portalPath, portalSettings, QStringLiteral("SettingChanged"), this,
-                  SLOT(onPortalSettingChanged(QString, QString, QDBusVariant)));
+                  SLOT(onPortalSettingChanged(QDBusMessage)));
     readPortal(contrastKey, QStringLiteral("ReadOne"));
     readPortal(reducedTransparencyKey, QStringLiteral("ReadOne"));
   }
@@ -163,10 +165,10 @@ void AccessibilitySettings::onPortalReply(QDBusPendingCallWatcher* call, const Q
   setPortalValue(key, portalSwitch(QVariant::fromValue(reply.value())));
 }
 
-void AccessibilitySettings::onPortalSettingChanged(const QString& group, const QString& key,
-                                                   const QDBusVariant& value) {
-  if (group == appearance) {
-    setPortalValue(key, portalSwitch(value.variant()));
+void AccessibilitySettings::onPortalSettingChanged(const QDBusMessage& message) {
+  const QVariantList arguments = message.arguments();
+  if (arguments.size() == 3 && arguments[0].toString() == appearance) {
+    setPortalValue(arguments[1].toString(), portalSwitch(arguments[2]));
   }
 }
 

@@ -12,7 +12,7 @@
 //
 // Thread contract: main thread only (D-Bus and GSettings notifications arrive on its event loop).
 #include <QDBusConnection>
-#include <QDBusVariant>
+#include <QDBusMessage>
 #include <QObject>
 #include <memory>
 #include <optional>
@@ -45,7 +45,7 @@ signals:
   void changed();
 
 private slots:
-  void onPortalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+  void onPortalSettingChanged(const QDBusMessage& message);
 
 private:
   class GnomeHighContrast;

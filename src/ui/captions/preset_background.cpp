@@ -21,30 +21,6 @@ QColor withAlphaScaled(QColor color, double factor) {
   return color;
 }
 
-// The preset's stops sorted by offset (ties keep their list order), alpha scaled by the opacity.
-QGradientStops gradientStops(const OverlayPreset& preset) {
-  std::vector<GradientStop> stops = preset.GradientStops;
-  std::stable_sort(stops.begin(), stops.end(),
-                   [](const GradientStop& a, const GradientStop& b) { return a.offset < b.offset; });
-  // QGradient keeps one colour per position, so stops that share an offset are set a hair apart
-  // (far below one step of the gradient's colour table) in their list order: the change between
-  // them stays a sharp edge.
-  constexpr double apart = 1e-5;
-  std::vector<double> offsets;
-  for (const GradientStop& stop : stops) {
-    const double offset = std::clamp(stop.offset, 0.0, 1.0);
-    offsets.push_back(offsets.empty() ? offset : std::max(offset, offsets.back() + apart));
-  }
-  for (std::size_t i = offsets.size(); i-- > 0;) {
-    offsets[i] = std::min(offsets[i], i + 1 < offsets.size() ? offsets[i + 1] - apart : 1.0);
-  }
-  QGradientStops out;
-  for (std::size_t i = 0; i < stops.size(); ++i) {
-    out.append({offsets[i], withAlphaScaled(presetColor(stops[i].color), preset.BackgroundOpacity)});
-  }
-  return out;
-}
-
 // The fill's alpha when it is the same everywhere, else a negative number.
 double uniformAlpha(const QBrush& fill) {
   if (fill.style() == Qt::SolidPattern) {
@@ -101,6 +77,30 @@ QColor presetColor(const std::string& text) {
   }
   return QColor::fromRgbF(static_cast<float>(argb->red), static_cast<float>(argb->green),
                           static_cast<float>(argb->blue), static_cast<float>(argb->alpha));
+}
+
+QGradientStops sortedGradientStops(const std::vector<GradientStop>& listed, double opacity) {
+  std::vector<GradientStop> stops = listed;
+  for (GradientStop& stop : stops) {
+    stop.offset = std::isfinite(stop.offset) ? std::clamp(stop.offset, 0.0, 1.0) : 0.0;
+  }
+  std::stable_sort(stops.begin(), stops.end(),
+                   [](const GradientStop& a, const GradientStop& b) { return a.offset < b.offset; });
+  // QGradient keeps one colour per position, so stops that share an offset are set a hair apart
+  // (far below one step of the gradient's colour table).
+  constexpr double apart = 1e-5;
+  std::vector<double> offsets;
+  for (const GradientStop& stop : stops) {
+    offsets.push_back(offsets.empty() ? stop.offset : std::max(stop.offset, offsets.back() + apart));
+  }
+  for (std::size_t i = offsets.size(); i-- > 0;) {
+    offsets[i] = std::min(offsets[i], i + 1 < offsets.size() ? offsets[i + 1] - apart : 1.0);
+  }
+  QGradientStops out;
+  for (std::size_t i = 0; i < stops.size(); ++i) {
+    out.append({offsets[i], withAlphaScaled(presetColor(stops[i].color), opacity)});
+  }
+  return out;
 }
 
 QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius) {
@@ -164,13 +164,13 @@ QBrush PresetBackground::fill(const QRectF& rect, const OverlayPreset& preset, c
     const qreal dy = 0.5 * std::sin(theta);
     QLinearGradient gradient(rect.topLeft() + QPointF(w * (0.5 - dx), h * (0.5 - dy)),
                              rect.topLeft() + QPointF(w * (0.5 + dx), h * (0.5 + dy)));
-    gradient.setStops(gradientStops(preset));
+    gradient.setStops(sortedGradientStops(preset.GradientStops, preset.BackgroundOpacity));
     return gradient;
   }
   // Radial: a circle of radius 1 in a space scaled by (0.85 w, 1.2 h), so that it becomes an
   // ellipse centred at (0.35 w, 0.18 h).
   QRadialGradient gradient(QPointF(0.35 / 0.85, 0.15), 1);
-  gradient.setStops(gradientStops(preset));
+  gradient.setStops(sortedGradientStops(preset.GradientStops, preset.BackgroundOpacity));
   QBrush brush(gradient);
   if (w > 0 && h > 0) {
     brush.setTransform(QTransform::fromScale(0.85 * w, 1.2 * h) *

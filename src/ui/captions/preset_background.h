@@ -5,9 +5,11 @@
 // that owns its QPainter and QImage.
 #include <QBrush>
 #include <QColor>
+#include <QGradient>
 #include <QPainterPath>
 #include <QRectF>
 #include <string>
+#include <vector>
 
 #include "core/overlay_preset.h"
 #include "ui/captions/render_options.h"
@@ -22,6 +24,10 @@ QColor presetColor(const std::string& text);
 // A rounded rectangle whose corners ease into the straight edges (continuous curvature) instead of
 // meeting them with a circular arc. The radius is reduced where the rectangle is too small for it.
 QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius);
+
+// Gradient stops for QGradient: sorted by offset with ties in list order (kept a hair apart so the
+// change between them stays sharp), each colour's alpha multiplied by `opacity`.
+QGradientStops sortedGradientStops(const std::vector<GradientStop>& stops, double opacity);
 
 class PresetBackground {
 public:
