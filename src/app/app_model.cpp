@@ -43,6 +43,8 @@ AppModel::AppModel(AppServices services, QObject* parent, StartupProbe probe)
   m_presetEditor = std::make_unique<PresetEditor>(root, *m_status, m_services.openDialog.get(),
                                                   m_services.saveDialog.get());
   m_overlays = std::make_unique<CaptionOverlays>(std::move(m_services.overlays));
+  m_cloud->attach({*m_library, *m_status, [this] { return busy(); },
+                   [this] { return m_session->translationLanguage(); }, [this] { refreshOverlays(); }});
 
   // The captions follow every change of what they show.
   connect(m_presetEditor.get(), &PresetEditor::presetsChanged, this, &AppModel::refreshOverlays);

@@ -61,6 +61,23 @@ QCoro::Task<void> NoteLibrary::save(NativeNote note) {
   co_await m_worker.run(std::move(write));
 }
 
+QCoro::Task<std::optional<NativeNote>> NoteLibrary::stored(QString id) {
+  LocalNoteStore* store = &m_store;
+  auto find = [store, id = id.toStdString()]() -> std::optional<NativeNote> {
+    for (NativeNote& note : store->list().notes) {
+      if (note.id == id) {
+        return std::move(note);
+      }
+    }
+    return std::nullopt;
+  };
+  try {
+    co_return co_await m_worker.run(std::move(find));
+  } catch (...) {
+    co_return std::nullopt;
+  }
+}
+
 QCoro::Task<double> NoteLibrary::audioSeconds(QString noteID) const {
   auto measure = [folder = DataPaths::audioDirectory(noteID.toStdString(), root())] {
     return static_cast<double>(chunks::totalBytes(chunks::list(folder))) / chunks::bytesPerSecond;

@@ -49,6 +49,9 @@ public:
   QCoro::Task<void> reload();
   // Writes `note` to its folder. Throws the store's error.
   QCoro::Task<void> save(NativeNote note);
+  // The note with `id` as stored on disk, or none when it is not there or the notes cannot be
+  // listed. Leaves `notes` alone.
+  QCoro::Task<std::optional<NativeNote>> stored(QString id);
   // Seconds of audio in a note's chunk files (their bytes ÷ 32,000); 0 when they cannot be read.
   QCoro::Task<double> audioSeconds(QString noteID) const;
 
