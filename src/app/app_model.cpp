@@ -21,6 +21,8 @@ namespace {
 const QString recognitionDoneStatus =
     QStringLiteral("기기에 저장했습니다. 회의록을 확인하거나 클라우드에 연결할 수 있습니다.");
 const char* const emptyCaption = "녹음을 시작하면 자막이 여기에 표시됩니다.";
+const QString shortcutRefused = QStringLiteral(
+    "오버레이 단축키를 등록하지 못했습니다. 설정에서 다른 키를 선택하거나 메뉴 막대를 사용해 주세요.");
 }  // namespace
 
 AppModel::AppModel(AppServices services, QObject* parent, StartupProbe probe)
@@ -51,6 +53,10 @@ AppModel::AppModel(AppServices services, QObject* parent, StartupProbe probe)
   connect(m_library.get(), &NoteLibrary::selectedNoteIDChanged, this, &AppModel::refreshOverlays);
   connect(m_overlays.get(), &CaptionOverlays::hiddenChanged, this, &AppModel::refreshOverlays);
   connect(m_session.get(), &RecordingSession::started, this, &AppModel::refreshOverlays);
+  // What the windows report, and the shortcut following its setting.
+  connect(m_overlays.get(), &CaptionOverlays::frameChanged, this, &AppModel::recordLayout);
+  connect(m_overlays.get(), &CaptionOverlays::shortcutPressed, this, &AppModel::toggleHidden);
+  connect(m_settings.get(), &UserSettings::shortcutChanged, this, &AppModel::configureShortcut);
   connect(m_session.get(), &RecordingSession::stopped, this, [this](const QString& noteID) {
     if (!m_recognition->recognizing()) {
       syncLinkedNote(noteID);
@@ -92,6 +98,9 @@ void AppModel::syncLinkedNote(const QString& noteID) {
 }
 
 void AppModel::refreshOverlays() {
+  if (!m_captionsLoaded) {
+    return;  // a window made before the frames are loaded would open at its default place for good
+  }
   const NativeNote* note = nullptr;
   if (m_session->recording() && m_session->activeNoteID()) {
     note = m_library->find(*m_session->activeNoteID());
@@ -114,6 +123,12 @@ void AppModel::recordLayout(const QString& presetID, const Rect& frame) {
 }
 
 void AppModel::toggleHidden() { m_overlays->setHidden(!m_overlays->hidden()); }
+
+void AppModel::configureShortcut() {
+  if (!m_overlays->registerShortcut(m_settings->shortcut())) {
+    m_status->warn(shortcutRefused);
+  }
+}
 
 // --- start-up and shutdown ----------------------------------------------------------------------
 
@@ -146,6 +161,8 @@ QCoro::Task<void> AppModel::load(std::stop_token stop) {
   if (!co_await step(QStringLiteral("account")) || !co_await m_cloud->restore()) {
     co_return;
   }
+  configureShortcut();
+  m_captionsLoaded = true;
   refreshOverlays();
   if (!co_await step(QStringLiteral("migration"))) {
     co_return;

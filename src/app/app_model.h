@@ -91,12 +91,16 @@ public:
   QCoro::Task<void> exportPresets();
   // Flips `hidden` (the global shortcut and the menu).
   void toggleHidden();
+  // Registers the overlay shortcut chosen in `settings().shortcut` (done at start-up and whenever
+  // the setting changes); a refusal becomes the warning.
+  void configureShortcut();
 
   // --- caption windows ------------------------------------------------------------------------
   // From a caption window: the user moved or resized preset `presetID`'s window to `frame`.
   void recordLayout(const QString& presetID, const Rect& frame);
   // Brings the caption windows in line with the presets and shows the newest caption of the note
-  // being recorded, or else of the selected note.
+  // being recorded, or else of the selected note. Nothing is shown before the start-up has loaded
+  // the presets, the window frames and the notes.
   void refreshOverlays();
 
 private:
@@ -109,6 +113,7 @@ private:
   AppServices m_services;
   StartupProbe m_probe;
   bool m_shuttingDown = false;
+  bool m_captionsLoaded = false;  // the start-up has reached the caption windows
 
   // Parts, in the order they are made; each may use those made before it.
   std::unique_ptr<AppStatus> m_status;

@@ -1,8 +1,8 @@
 // Preset editing on the application model, on the real Qt event loop with real files.
 #include <sys/stat.h>
 
-#include "app/overlay_windows.h"
 #include "app_model_fixture.h"
+#include "recording_overlays.h"
 #include "core/preset_document.h"
 #include "platform/open_dialog.h"
 
@@ -25,27 +25,6 @@ public:
 
   std::deque<std::optional<QString>> answers;
   std::vector<QString> filters;
-};
-
-class RecordingOverlays final : public OverlayWindows {
-public:
-  void update(const std::vector<OverlayPreset>& presets, const QString& original, const QString& translation,
-              const QString&, const LayoutMap&) override {
-    ++updates;
-    shownPresets = presets;
-    shownOriginal = original;
-    shownTranslation = translation;
-  }
-  std::vector<ScreenInfo> screens() const override { return screenList; }
-  std::optional<std::size_t> mainScreen() const override {
-    return screenList.empty() ? std::nullopt : std::optional<std::size_t>(0);
-  }
-
-  std::vector<ScreenInfo> screenList{ScreenInfo{{0, 0, 1440, 900}, {0, 0, 1440, 875}, 2, 1}};
-  int updates = 0;
-  std::vector<OverlayPreset> shownPresets;
-  QString shownOriginal;
-  QString shownTranslation;
 };
 
 class PresetEditingTest : public AppModelTest {

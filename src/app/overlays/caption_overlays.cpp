@@ -4,13 +4,22 @@
 namespace sayloom {
 
 CaptionOverlays::CaptionOverlays(std::unique_ptr<OverlayWindows> windows, QObject* parent)
-    : QObject(parent), m_windows(std::move(windows)) {}
+    : QObject(parent), m_windows(std::move(windows)) {
+  if (m_windows) {
+    // The windows die with this object, so their handlers never outlive it.
+    m_windows->setFrameHandler([this](const QString& id, const Rect& frame) { emit frameChanged(id, frame); });
+    m_windows->setToggleHandler([this] { emit shortcutPressed(); });
+  }
+}
 
 CaptionOverlays::~CaptionOverlays() = default;
 
 void CaptionOverlays::setHidden(bool hidden) {
   if (m_hidden != hidden) {
     m_hidden = hidden;
+    if (m_windows) {
+      m_windows->setHidden(hidden);
+    }
     emit hiddenChanged();
   }
 }
@@ -18,8 +27,21 @@ void CaptionOverlays::setHidden(bool hidden) {
 void CaptionOverlays::setEditing(bool editing) {
   if (m_editing != editing) {
     m_editing = editing;
+    if (m_windows) {
+      m_windows->setManualEdit(editing);
+    }
     emit editingChanged();
   }
+}
+
+void CaptionOverlays::recoverAll() {
+  if (m_windows) {
+    m_windows->recoverAll();
+  }
+}
+
+bool CaptionOverlays::registerShortcut(int index) {
+  return !m_windows || m_windows->registerShortcut(index != 0 ? Qt::Key_O : Qt::Key_S);
 }
 
 void CaptionOverlays::show(const std::vector<OverlayPreset>& presets, const LayoutMap& layouts,

@@ -1,7 +1,9 @@
 #pragma once
 // The caption windows as the model sees them: whether they are all hidden, whether edit mode is
-// on, and the one call that brings the windows in line with the presets and shows a caption. The
-// windows themselves belong to the window layer, behind `OverlayWindows`.
+// on (from the menu), the one call that brings the windows in line with the presets and shows a
+// caption, pulling them back onto the screens, and the global shortcut; and what the windows
+// report: frames the user gave them and presses of the shortcut. The windows themselves belong to
+// the window layer, behind `OverlayWindows`.
 //
 // Thread contract: main thread only.
 #include <QObject>
@@ -24,8 +26,10 @@ public:
   explicit CaptionOverlays(std::unique_ptr<OverlayWindows> windows, QObject* parent = nullptr);
   ~CaptionOverlays() override;
 
+  // Also passed on to the windows; they follow at the next `show`.
   bool hidden() const { return m_hidden; }
   void setHidden(bool hidden);
+  // Edit mode from the menu: every window can be moved and resized without holding keys.
   bool editing() const { return m_editing; }
   void setEditing(bool editing);
 
@@ -37,11 +41,23 @@ public:
   std::vector<ScreenInfo> screens() const;
   std::optional<std::size_t> mainScreen() const;
 
+  // Pulls every window back onto the screens ("모든 오버레이 화면 안으로 이동", "화면 밖 오버레이
+  // 복구"); each window's frame is reported through `frameChanged`.
+  void recoverAll();
+  // Makes the shortcut of index `index` the global one: Super+Shift+S for 0, Super+Shift+O for any
+  // other index. False when the window system refuses it; true without windows, which have
+  // nothing to toggle.
+  bool registerShortcut(int index);
+
   OverlayWindows* windows() const { return m_windows.get(); }
 
 signals:
   void hiddenChanged();
   void editingChanged();
+  // The user moved or resized preset `presetID`'s window, or recovery moved it, to `frame`.
+  void frameChanged(const QString& presetID, const sayloom::Rect& frame);
+  // The global shortcut was pressed.
+  void shortcutPressed();
 
 private:
   std::unique_ptr<OverlayWindows> m_windows;
