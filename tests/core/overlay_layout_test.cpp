@@ -17,6 +17,16 @@ void PrintTo(const Rect& r, std::ostream* os) {
 
 namespace {
 
+// A parameterised test's name from its case's label.
+template <typename Case>
+std::string labelName(const testing::TestParamInfo<Case>& info) {
+  std::string name;
+  for (char c : std::string(info.param.label)) {
+    name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  }
+  return name;
+}
+
 struct ClampCase {
   const char* label;
   Rect frame;
@@ -52,13 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                               {above, left, right},
                               {1700, 0, 300, 100}},
                     ClampCase{"no screens", {10, 20, -30, -40}, {}, {10, 20, -30, -40}}),
-    [](const testing::TestParamInfo<ClampCase>& info) {
-      std::string name;
-      for (char c : std::string(info.param.label)) {
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-      }
-      return name;
-    });
+    labelName<ClampCase>);
 
 TEST(OverlayDragTest, EdgesFromThePressPosition) {
   using E = OverlayGeometry::DragEdges;
@@ -135,13 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                              0,
                              -40,
                              {300, 260, 400, 160}}),
-    [](const testing::TestParamInfo<DragCase>& info) {
-      std::string name;
-      for (char c : std::string(info.param.label)) {
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-      }
-      return name;
-    });
+    labelName<DragCase>);
 
 ScreenInfo screen(Rect frame, Rect visible, double scale, std::optional<std::uint32_t> number) {
   return ScreenInfo{frame, visible, scale, number};

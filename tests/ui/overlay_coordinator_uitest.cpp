@@ -79,6 +79,15 @@ protected:
     return QTest::qWaitFor([&] { return panel(id).editing() == editing; }, 2000);
   }
 
+  // Shows preset "a"'s window at `frame` (Qt's convention) and waits until it is mapped.
+  OverlayPanel& showA(QRect frame) {
+    place("a", frame);
+    show({preset("a", true)});
+    OverlayPanel& a = panel("a");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return mapState(a.winId()) == "IsViewable"; }, 3000));
+    return a;
+  }
+
   std::unique_ptr<OverlayCoordinator> coordinator;
   LayoutMap layouts;
   std::vector<std::pair<QString, Rect>> reports;
@@ -144,10 +153,7 @@ int stackingPosition(WId window) {
 }
 
 TEST_F(OverlayCoordinatorTest, AboveStickyUndecoratedAndClickThroughUntilEditMode) {
-  place("a", {300, 300, 400, 200});
-  show({preset("a", true)});
-  OverlayPanel& a = panel("a");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return mapState(a.winId()) == "IsViewable"; }, 3000));
+  OverlayPanel& a = showA({300, 300, 400, 200});
 
   // An ordinary window under the caption, then raised and activated over it.
   test::ClickCounter below;
@@ -224,11 +230,7 @@ TEST_F(OverlayCoordinatorTest, HoldingAltSuperMovesAndResizesWithTheMouse) {
        {5000, 0},
        {screen.right() + 1 - 400, 300, 400, 200}},
   };
-  place("a", start);
-  show({preset("a", true)});
-  OverlayPanel& a = panel("a");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return mapState(a.winId()) == "IsViewable"; }, 3000));
-
+  OverlayPanel& a = showA(start);
   HeldKeys keys({QStringLiteral("alt"), QStringLiteral("super")});
   ASSERT_TRUE(waitForEditing("a", true));
   EXPECT_TRUE(a.handles().isVisible());
@@ -274,10 +276,7 @@ TEST_F(OverlayCoordinatorTest, HoldingAltSuperMovesAndResizesWithTheMouse) {
 
 TEST_F(OverlayCoordinatorTest, EscapeDuringADragPutsTheWindowBackAndStillReportsIt) {
   const QRect start{300, 300, 400, 200};
-  place("a", start);
-  show({preset("a", true)});
-  OverlayPanel& a = panel("a");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return mapState(a.winId()) == "IsViewable"; }, 3000));
+  OverlayPanel& a = showA(start);
   HeldKeys keys({QStringLiteral("alt"), QStringLiteral("super")});
   ASSERT_TRUE(waitForEditing("a", true));
 
