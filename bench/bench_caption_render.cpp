@@ -56,15 +56,6 @@ void BM_CaptionRender(benchmark::State& state) {
 BENCHMARK(BM_SolidFill)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CaptionRender)->Unit(benchmark::kMicrosecond);
 
-const sayloom::bench::Measurement* find(const sayloom::bench::Measurements& m, const std::string& prefix) {
-  for (const auto& [name, measurement] : m) {
-    if (name.rfind(prefix, 0) == 0) {
-      return &measurement;
-    }
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,14 +64,14 @@ int main(int argc, char** argv) {
   }
   QGuiApplication app(argc, argv);
   return sayloom::bench::runAndReport(argc, argv, [](const sayloom::bench::Measurements& m) {
-    const auto* fill = find(m, "BM_SolidFill");
-    const auto* caption = find(m, "BM_CaptionRender");
-    if (fill == nullptr || caption == nullptr) {
+    const auto fill = m.find("BM_SolidFill");
+    const auto caption = m.find("BM_CaptionRender");
+    if (fill == m.end() || caption == m.end()) {
       return;
     }
     std::printf("ratio caption_render %.4f (%.1f us per caption)\n",
-                caption->cpuSecondsPerIteration / fill->cpuSecondsPerIteration,
-                caption->cpuSecondsPerIteration * 1e6);
+                caption->second.cpuSecondsPerIteration / fill->second.cpuSecondsPerIteration,
+                caption->second.cpuSecondsPerIteration * 1e6);
     std::fflush(stdout);
   });
 }

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "platform/accessibility_settings.h"
+#include "platform/dbus_connection.h"
 
 namespace sayloom::platform {
 
@@ -22,15 +23,6 @@ const QString portalSettings = QStringLiteral("org.freedesktop.portal.Settings")
 const QString appearance = QStringLiteral("org.freedesktop.appearance");
 const QString contrastKey = QStringLiteral("contrast");
 const QString reducedTransparencyKey = QStringLiteral("reduced-transparency");
-
-// The session bus at the address the environment names now.
-QDBusConnection connectToSessionBus(const QString& name) {
-  const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-  if (address.isEmpty()) {
-    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-  }
-  return QDBusConnection::connectToBus(QString::fromUtf8(address), name);
-}
 
 // A portal value as a switch: 1 is on, anything else (unknown values included) is off. The
 // deprecated Read wraps the value in one more variant.
@@ -97,7 +89,7 @@ AccessibilitySettings::AccessibilitySettings(QObject* parent)
     : QObject(parent),
       m_connectionName(QStringLiteral("sayloom-accessibility-") +
                        QUuid::createUuid().toString(QUuid::WithoutBraces)),
-      m_bus(connectToSessionBus(m_connectionName)),
+      m_bus(connectToBusNamedByEnvironment(QDBusConnection::SessionBus, m_connectionName)),
       m_userReduceTransparency(m_settings.reduceTransparency()) {
   m_gnome = GnomeHighContrast::open([this](bool value) { onGnomeHighContrast(value); });
   if (m_gnome) {

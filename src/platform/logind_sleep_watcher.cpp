@@ -5,29 +5,21 @@
 #include <QDBusPendingReply>
 #include <QUuid>
 
+#include "platform/dbus_connection.h"
+
 namespace sayloom::platform {
 
 namespace {
 const QString service = QStringLiteral("org.freedesktop.login1");
 const QString path = QStringLiteral("/org/freedesktop/login1");
 const QString manager = QStringLiteral("org.freedesktop.login1.Manager");
-
-// The system bus, at the address the environment names now (libdbus would keep the first one it
-// saw for the whole process).
-QDBusConnection connectToSystemBus(const QString& name) {
-  const QByteArray address = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
-  if (address.isEmpty()) {
-    return QDBusConnection::connectToBus(QDBusConnection::SystemBus, name);
-  }
-  return QDBusConnection::connectToBus(QString::fromUtf8(address), name);
-}
 }  // namespace
 
 LogindSleepWatcher::LogindSleepWatcher(QObject* parent)
     : SleepWatcher(parent),
       m_connectionName(QStringLiteral("sayloom-logind-") +
                        QUuid::createUuid().toString(QUuid::WithoutBraces)),
-      m_bus(connectToSystemBus(m_connectionName)) {
+      m_bus(connectToBusNamedByEnvironment(QDBusConnection::SystemBus, m_connectionName)) {
   if (m_bus.isConnected()) {
     m_bus.connect(service, path, manager, QStringLiteral("PrepareForSleep"), this,
                   SLOT(onPrepareForSleep(bool)));

@@ -7,6 +7,13 @@ namespace sayloom::ui {
 
 namespace {
 
+QLinearGradient topToBottom(const QRectF& rect, const QColor& top, const QColor& bottom) {
+  QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
+  gradient.setColorAt(0, top);
+  gradient.setColorAt(1, bottom);
+  return gradient;
+}
+
 // A desktop crowded with windows, photos and text in many colours.
 void paintBusy(QPainter& painter, const QRectF& rect) {
   QLinearGradient sky(rect.topLeft(), rect.bottomRight());
@@ -63,20 +70,12 @@ void PreviewBackdrop::paint(QPainter& painter, const QRectF& rect, Kind kind) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   switch (kind) {
-    case Kind::dark: {
-      QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
-      gradient.setColorAt(0, QColor(0x0B, 0x10, 0x20));
-      gradient.setColorAt(1, QColor(0x1C, 0x22, 0x3A));
-      painter.fillRect(rect, gradient);
+    case Kind::dark:
+      painter.fillRect(rect, topToBottom(rect, QColor(0x0B, 0x10, 0x20), QColor(0x1C, 0x22, 0x3A)));
       break;
-    }
-    case Kind::light: {
-      QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
-      gradient.setColorAt(0, QColor(0xF7, 0xF8, 0xFA));
-      gradient.setColorAt(1, QColor(0xE2, 0xE6, 0xEC));
-      painter.fillRect(rect, gradient);
+    case Kind::light:
+      painter.fillRect(rect, topToBottom(rect, QColor(0xF7, 0xF8, 0xFA), QColor(0xE2, 0xE6, 0xEC)));
       break;
-    }
     case Kind::busy:
       paintBusy(painter, rect);
       break;
