@@ -22,6 +22,7 @@
 #include "support/canvas.h"
 #include "support/file_bytes.h"
 #include "support/temp_dir.h"
+#include "ui/inspector/checkerboard.h"
 #include "ui/inspector/preset_inspector.h"
 #include "ui/inspector/value_slider.h"
 
@@ -85,7 +86,8 @@ protected:
 
   // A click near the button's leading edge, where a check box has its box and text.
   void click(QAbstractButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(std::min(8, button->width() / 2), button->height() / 2));
+    QTest::mouseClick(button, Qt::LeftButton, {},
+                      QPoint(std::min(8, button->width() / 2), button->height() / 2));
   }
 
   test::TempDir m_dir;
@@ -290,6 +292,23 @@ TEST_F(PresetInspectorTest, ALockedPresetFileDisablesTheControls) {
     EXPECT_FALSE(widget->isEnabled()) << widget->accessibleName().toStdString();
   }
   EXPECT_TRUE(control<QToolButton>(PresetInspector::advancedTitle)->isEnabled());
+}
+
+TEST(CheckerboardTest, AlternatesTenPointGreyAndWhiteSquares) {
+  const test::Premultiplied grey = test::Premultiplied::of(QColor::fromRgbF(0.5f, 0.5f, 0.5f, 0.3f));
+  const test::Premultiplied white = test::Premultiplied::of(QColor::fromRgbF(1, 1, 1, 0.75f));
+  for (qreal ratio : {1.0, 2.0}) {
+    const test::Canvas canvas(QSizeF(40, 30), ratio, [](QPainter& painter, const QRectF& rect) {
+      Checkerboard::paint(painter, rect);
+    });
+    EXPECT_LE(canvas.at({1, 1}).distance(grey), 1);
+    EXPECT_LE(canvas.at({9.5, 9.5}).distance(grey), 1);
+    EXPECT_LE(canvas.at({10.5, 1}).distance(white), 1);
+    EXPECT_LE(canvas.at({15, 15}).distance(grey), 1);
+    EXPECT_LE(canvas.at({5, 25}).distance(grey), 1);
+    EXPECT_LE(canvas.at({39.5, 29.5}).distance(white), 1);
+    EXPECT_EQ(canvas.at({40.5, 29.5}).alpha, 0) << "nothing beyond the rectangle";
+  }
 }
 
 TEST_F(PresetInspectorTest, ScreenshotOfALinearPresetWithTheAdvancedSectionOpen) {
