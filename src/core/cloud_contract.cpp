@@ -112,7 +112,9 @@ PlainValue plain(const nlohmann::json& typed) {
   if (!typed.is_object() || typed.size() != 1) {
     return nullptr;
   }
-  const auto& [kind, content] = *typed.items().begin();
+  const auto entry = typed.begin();
+  const std::string& kind = entry.key();
+  const nlohmann::json& content = entry.value();
   if (kind == "booleanValue" && content.is_boolean()) {
     return content.get<bool>();
   }
