@@ -6,7 +6,7 @@
 
 #include "app/app_model.h"
 #include "app/self_test.h"
-#include "ui/overlay/overlay_coordinator.h"
+#include "ui/desktop_services.h"
 #include "ui/studio_window.h"
 
 namespace {
@@ -36,9 +36,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   nameApplication();
-  sayloom::AppServices services = sayloom::AppServices::platformDefaults();
-  services.overlays = std::make_unique<sayloom::ui::OverlayCoordinator>();
-  sayloom::AppModel model(std::move(services));
+  sayloom::AppModel model(sayloom::ui::desktopServices());
   sayloom::ui::StudioWindow window;
   window.show();
   const int status = QApplication::exec();

@@ -15,8 +15,6 @@ AppServices::~AppServices() = default;
 AppServices AppServices::platformDefaults() {
   AppServices services;
   services.sleepWatcher = std::make_unique<platform::LogindSleepWatcher>();
-  services.saveDialog = std::make_unique<platform::FileSaveDialog>();
-  services.openDialog = std::make_unique<platform::FileOpenDialog>();
   services.displayList = std::make_unique<platform::DesktopDisplayList>();
   services.settings = std::make_unique<platform::DesktopSettingsStore>();
   services.makeCapture = [] { return std::make_unique<AudioCapture>(); };

@@ -40,8 +40,9 @@ struct AppServices {
   WhisperRecognitionService::Settings recognition = WhisperRecognitionService::Settings::fromEnvironment();
   ModelDownloader::Settings download = ModelDownloader::Settings::fromEnvironment();
 
-  // The desktop's own pieces: logind on the system bus, the desktop's dialogs, screens and settings
-  // file, and capture from the sound server converted by soxr.
+  // The desktop's own pieces: logind on the system bus, screens, the settings file, and capture
+  // from the sound server converted by soxr. The dialogs are widgets: the window layer adds them
+  // (ui/desktop_services.h).
   static AppServices platformDefaults();
 
   AppServices();

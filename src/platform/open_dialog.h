@@ -1,5 +1,6 @@
 #pragma once
-// The open dialog: asks the user for one existing file to read. Main thread only.
+// The open dialog: asks the user for one existing file to read. The window layer supplies the desktop's own
+// (QFileDialog), tests their own. Main thread only.
 #include <QString>
 #include <optional>
 
@@ -11,12 +12,6 @@ public:
   // The chosen path, or nothing when the user cancels. `filter` is a Qt name filter such as
   // "JSON (*.json)"; empty allows every file.
   virtual std::optional<QString> askOpenPath(const QString& filter) = 0;
-};
-
-// The desktop's own open dialog (QFileDialog).
-class FileOpenDialog final : public OpenDialog {
-public:
-  std::optional<QString> askOpenPath(const QString& filter) override;
 };
 
 }  // namespace sayloom::platform

@@ -1,5 +1,6 @@
 #pragma once
-// The save dialog: asks the user where to write a file. Main thread only.
+// The save dialog: asks the user where to write a file. The window layer supplies the desktop's own
+// (QFileDialog), tests their own. Main thread only.
 #include <QString>
 #include <optional>
 
@@ -11,12 +12,6 @@ public:
   // The chosen path, or nothing when the user cancels. `filter` is a Qt name filter such as
   // "WAV (*.wav)"; empty allows every file.
   virtual std::optional<QString> askSavePath(const QString& suggestedName, const QString& filter) = 0;
-};
-
-// The desktop's own save dialog (QFileDialog).
-class FileSaveDialog final : public SaveDialog {
-public:
-  std::optional<QString> askSavePath(const QString& suggestedName, const QString& filter) override;
 };
 
 }  // namespace sayloom::platform

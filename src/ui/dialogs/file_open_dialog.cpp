@@ -1,9 +1,9 @@
-#include "platform/open_dialog.h"
+#include "ui/dialogs/file_open_dialog.h"
 
 #include <QDir>
 #include <QFileDialog>
 
-namespace sayloom::platform {
+namespace sayloom::ui {
 
 std::optional<QString> FileOpenDialog::askOpenPath(const QString& filter) {
   const QString chosen = QFileDialog::getOpenFileName(nullptr, QString(), QDir::homePath(), filter);
@@ -13,4 +13,4 @@ std::optional<QString> FileOpenDialog::askOpenPath(const QString& filter) {
   return chosen;
 }
 
-}  // namespace sayloom::platform
+}  // namespace sayloom::ui

@@ -1,9 +1,9 @@
-#include "platform/save_dialog.h"
+#include "ui/dialogs/file_save_dialog.h"
 
 #include <QDir>
 #include <QFileDialog>
 
-namespace sayloom::platform {
+namespace sayloom::ui {
 
 std::optional<QString> FileSaveDialog::askSavePath(const QString& suggestedName, const QString& filter) {
   const QString start = QDir::home().filePath(suggestedName);
@@ -14,4 +14,4 @@ std::optional<QString> FileSaveDialog::askSavePath(const QString& suggestedName,
   return chosen;
 }
 
-}  // namespace sayloom::platform
+}  // namespace sayloom::ui

@@ -1,0 +1,6 @@
+/* A ring buffer that reaches into other layers: two offending includes. */
+#include <stdint.h>
+
+#include "audioring/sl_ring.h"
+#include "core/native_error.h"
+#include <QtGlobal>
