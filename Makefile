@@ -23,7 +23,8 @@ sanitizers: setup
 fuzz: setup
 	bash scripts/run-fuzz.sh
 
-# clang-tidy over the ring buffer and the core.
+# clang-tidy over the ring buffer, the core, the platform and the application layers, with
+# clang's thread-safety analysis.
 tidy: setup
 	bash scripts/run-tidy.sh $(BUILD)
 

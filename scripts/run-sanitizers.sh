@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the unit tests under AddressSanitizer+UndefinedBehaviorSanitizer, and the tests of the
-# layers without Qt (ring buffer and core) under ThreadSanitizer: Qt itself is not built with TSan,
-# so its internals would only report noise there.
+# Runs the unit tests under AddressSanitizer+UndefinedBehaviorSanitizer, clang's thread-safety
+# analysis over the annotated sources, and the tests of the layers without Qt (ring buffer and
+# core) under ThreadSanitizer: Qt itself is not built with TSan, so its internals would only report
+# noise there.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -13,6 +14,9 @@ if cmake --preset asan >/dev/null && cmake --build build-asan -j "$(nproc)"; the
 else
   status=1
 fi
+
+echo "== clang's thread-safety analysis of the annotated sources"
+bash scripts/check-thread-safety.sh build-asan || status=1
 
 echo "== ring buffer and core tests under TSan"
 if cmake --preset tsan -DSAYLOOM_BUILD_APP=OFF >/dev/null && cmake --build build-tsan -j "$(nproc)"; then

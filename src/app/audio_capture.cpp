@@ -68,7 +68,7 @@ AudioCapture::~AudioCapture() {
   });
   stopBlocking();
   {
-    std::lock_guard lock(m_mutex);
+    const MutexLock lock(m_mutex);
     m_quit = true;
   }
   m_wake.notify_one();
@@ -78,7 +78,7 @@ AudioCapture::~AudioCapture() {
 // --- the capture worker ---------------------------------------------------------------------
 
 void AudioCapture::workerLoop() {
-  std::unique_lock lock(m_mutex);
+  MutexLock lock(m_mutex);
   for (;;) {
     if (!m_tasks.empty()) {
       std::function<void()> work = std::move(m_tasks.front());
@@ -92,12 +92,12 @@ void AudioCapture::workerLoop() {
       return;
     }
     if (!m_timerRunning) {
-      m_wake.wait(lock);
+      lock.wait(m_wake);
       continue;
     }
     const auto now = std::chrono::steady_clock::now();
     if (now < m_nextTick) {
-      m_wake.wait_until(lock, m_nextTick);
+      lock.waitUntil(m_wake, m_nextTick);
       continue;
     }
     m_nextTick += kTickInterval;
@@ -124,7 +124,7 @@ void AudioCapture::runOnWorker(const std::function<void()>& work) {
   std::promise<void> done;
   std::future<void> finished = done.get_future();
   {
-    std::lock_guard lock(m_mutex);
+    const MutexLock lock(m_mutex);
     m_tasks.emplace_back([&work, &done] {
       try {
         work();
@@ -193,7 +193,7 @@ sl_ring* AudioCapture::prepare(const std::filesystem::path& directory, std::uint
                          std::ceil(static_cast<double>(drainBlockFrames * chunks::sampleRate) / rate)) +
                      64);
     prepared = ring;
-    std::lock_guard lock(m_mutex);
+    const MutexLock lock(m_mutex);
     m_timerRunning = true;
     m_nextTick = std::chrono::steady_clock::now();  // the first tick at once
   });
@@ -264,7 +264,7 @@ void AudioCapture::stopBlocking() noexcept {
 
 void AudioCapture::stopOnWorker() {
   {
-    std::lock_guard lock(m_mutex);
+    const MutexLock lock(m_mutex);
     m_timerRunning = false;
   }
   m_pendingEvents.store(0);

@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -25,6 +24,7 @@
 
 #include "core/chunk_files.h"
 #include "core/display.h"
+#include "core/thread_annotations.h"
 #include "platform/audio_source.h"
 #include "platform/resampler.h"
 
@@ -114,8 +114,8 @@ public:
   std::uint64_t droppedFrames();
 
 private:
-  void workerLoop();
-  void runOnWorker(const std::function<void()>& work);
+  void workerLoop() SL_EXCLUDES(m_mutex);
+  void runOnWorker(const std::function<void()>& work) SL_EXCLUDES(m_mutex);
   void tick();
   void deliverSourceEvents();
 
@@ -136,13 +136,13 @@ private:
   // Owner thread only.
   std::unique_ptr<platform::AudioSource> m_source;
 
-  // The worker and its queue.
-  std::mutex m_mutex;
+  // The worker and its queue; the guarded fields only with m_mutex held (clang checks it).
+  Mutex m_mutex;
   std::condition_variable m_wake;
-  std::deque<std::function<void()>> m_tasks;
-  bool m_quit = false;
-  bool m_timerRunning = false;
-  std::chrono::steady_clock::time_point m_nextTick;
+  std::deque<std::function<void()>> m_tasks SL_GUARDED_BY(m_mutex);
+  bool m_quit SL_GUARDED_BY(m_mutex) = false;
+  bool m_timerRunning SL_GUARDED_BY(m_mutex) = false;
+  std::chrono::steady_clock::time_point m_nextTick SL_GUARDED_BY(m_mutex);
   std::thread::id m_workerId;
   std::thread m_worker;
 
