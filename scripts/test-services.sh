@@ -120,9 +120,10 @@ start_cloud_emulators() {
 
   cache=$("$repo/scripts/install-emulators.sh")
   local firebase="$state/firebase"
-  mkdir -p "$firebase/functions/state" "$firebase/home" "$firebase/tmp"
+  mkdir -p "$firebase/functions" "$firebase/state" "$firebase/home" "$firebase/tmp"
   cp "$repo/tests/fakes/cloud-functions/index.js" "$repo/tests/fakes/cloud-functions/package.json" "$firebase/functions/"
   ln -s "$cache/node_modules" "$firebase/functions/node_modules"
+  echo "SAYLOOM_FUNCTIONS_REGION=$region" > "$firebase/functions/.env"
   cat > "$firebase/firebase.json" <<JSON
 {
   "functions": {"source": "functions"},
@@ -138,7 +139,7 @@ start_cloud_emulators() {
 JSON
   # No credentials of the user reach it: a scratch HOME, and its own TMPDIR for the hub's files.
   (cd "$firebase" && exec env -u GOOGLE_APPLICATION_CREDENTIALS HOME="$firebase/home" TMPDIR="$firebase/tmp" \
-    CI=1 NO_UPDATE_NOTIFIER=1 SAYLOOM_FUNCTIONS_REGION="$region" \
+    CI=1 NO_UPDATE_NOTIFIER=1 \
     setsid "$cache/node_modules/.bin/firebase" emulators:start --only auth,functions --project "$project" \
     >"$firebase/log" 2>&1) &
   echo "-$!" >> "$state/pids"
@@ -147,7 +148,7 @@ JSON
     echo "export FIRESTORE_EMULATOR_HOST=127.0.0.1:$firestore_port"
     echo "export FIREBASE_AUTH_EMULATOR_HOST=127.0.0.1:$auth_port"
     echo "export FIREBASE_FUNCTIONS_EMULATOR_HOST=127.0.0.1:$functions_port"
-    echo "export SAYLOOM_TEST_FUNCTIONS_STATE=$firebase/functions/state"
+    echo "export SAYLOOM_TEST_FUNCTIONS_STATE=$firebase/state"
   } >> "$state/env"
 }
 

@@ -1,6 +1,8 @@
 // Stand-ins for the project's three callable functions, run by the Functions emulator, plus one
 // steering function. Tests and the stand-in browser steer the answers through files in the
-// "state" folder beside this file (each emulator run has its own copy of this folder):
+// "state" folder beside the folder of this file (each emulator run has its own copy of this
+// folder; the state lives outside it because the emulator reloads the functions whenever a file
+// in their folder changes):
 //   state/pairing/<uuid>.json  {"answers": [...], "uid", "email", "displayName"}
 //     each claim takes the next answer ("not-found" 404, "already-exists" 409, "invalid-argument"
 //     400, "permission-denied" 403, "empty" a result without a token, "token" a custom token minted
@@ -17,7 +19,7 @@ const admin = require("firebase-admin");
 admin.initializeApp();
 setGlobalOptions({ region: process.env.SAYLOOM_FUNCTIONS_REGION || "asia-northeast3" });
 
-const state = path.join(__dirname, "state");
+const state = path.join(__dirname, "..", "state");
 
 function readJson(file, fallback) {
   try {

@@ -1,0 +1,35 @@
+#pragma once
+// What the cloud notes service needs of the signed-in account: the credential, fresh ID tokens,
+// callable functions and document database requests. FirebaseSession is the implementation.
+//
+// Thread contract: main thread only.
+#include <QCoroTask>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+#include "core/firebase_profile.h"
+
+namespace sayloom {
+
+class CloudSession {
+public:
+  virtual ~CloudSession() = default;
+
+  // The linked account, or nullopt when signed out.
+  virtual const std::optional<StoredCredential>& stored() const = 0;
+
+  // A valid ID token of the signed-in account, which must be `expectedUID` when one is given.
+  virtual QCoro::Task<std::string> token(std::optional<std::string> expectedUID) = 0;
+
+  // Calls the callable function `name` with `data`; with the account's token when `authenticated`.
+  virtual QCoro::Task<nlohmann::json> callable(std::string name, nlohmann::json data, bool authenticated,
+                                               std::optional<std::string> expectedUID) = 0;
+
+  // One document database request: `method` ("GET", "POST" or "PATCH") of the database root plus
+  // `path` (escaped query included), with `body` as JSON when given, as the account `uid`.
+  virtual QCoro::Task<nlohmann::json> firestore(std::string method, std::string path,
+                                                std::optional<nlohmann::json> body, std::string uid) = 0;
+};
+
+}  // namespace sayloom
