@@ -138,8 +138,10 @@ start_cloud_emulators() {
 }
 JSON
   # No credentials of the user reach it: a scratch HOME, and its own TMPDIR for the hub's files.
+  # FUNCTIONS_DISCOVERY_TIMEOUT (seconds) is how long a function's worker may take to start; past
+  # the default 30 s (a busy machine) the emulator leaves the request unanswered.
   (cd "$firebase" && exec env -u GOOGLE_APPLICATION_CREDENTIALS HOME="$firebase/home" TMPDIR="$firebase/tmp" \
-    CI=1 NO_UPDATE_NOTIFIER=1 \
+    CI=1 NO_UPDATE_NOTIFIER=1 FUNCTIONS_DISCOVERY_TIMEOUT=150 \
     setsid "$cache/node_modules/.bin/firebase" emulators:start --only auth,functions --project "$project" \
     >"$firebase/log" 2>&1) &
   echo "-$!" >> "$state/pids"
@@ -152,9 +154,27 @@ JSON
   } >> "$state/env"
 }
 
+# Ready means answering: each test function is called once, so that its worker process (slow to
+# start on a busy machine) is up before a test's request waits for it.
 wait_cloud_emulators() {
   wait_for 120 http_ok "http://127.0.0.1:$firestore_port/" || { cat "$state/firestore/log" >&2; return 1; }
   wait_for 180 grep -q 'All emulators ready' "$state/firebase/log" || { cat "$state/firebase/log" >&2; return 1; }
+  python3 - "http://127.0.0.1:$functions_port/$(cloud_setting SAYLOOM_CLOUD_PROJECT)/$(cloud_setting SAYLOOM_CLOUD_FUNCTIONS_REGION)" <<'PY'
+import sys, threading, urllib.error, urllib.request
+def call(name):
+    request = urllib.request.Request(sys.argv[1] + "/" + name, data=b'{"data":{}}',
+                                     headers={"Content-Type": "application/json"})
+    try:
+        urllib.request.urlopen(request, timeout=180).read()
+    except urllib.error.HTTPError:
+        pass  # an answer all the same
+    except OSError as error:
+        print(f"test-services: {name} did not answer: {error}", file=sys.stderr)
+calls = [threading.Thread(target=call, args=(name,)) for name in
+         ("claimDesktopPairing", "steerDesktopPairing", "consumeCredits", "translate")]
+for thread in calls: thread.start()
+for thread in calls: thread.join()
+PY
 }
 
 start_xvfb() {
