@@ -173,15 +173,6 @@ TranslationPatch translationPatch(std::string_view language, std::string_view tr
   return patch;
 }
 
-std::string patchPathOfMasks(std::string_view document, const std::vector<std::string>& masks,
-                             std::string_view stamp) {
-  std::string path = "/" + std::string(document) + "?currentDocument.updateTime=" + percentEncode(stamp);
-  for (const std::string& mask : masks) {
-    path += "&updateMask.fieldPaths=" + percentEncode(mask);
-  }
-  return path;
-}
-
 CloudContract::PlainMap finishFields(const NativeNote& note, std::string_view uid,
                                      const CloudContract::Clock& clock) {
   return {

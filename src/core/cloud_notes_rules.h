@@ -114,11 +114,6 @@ struct TranslationPatch {
 TranslationPatch translationPatch(std::string_view language, std::string_view translation,
                                   const CloudContract::Clock& clock = CloudContract::systemNow);
 
-// "/" + document + "?currentDocument.updateTime=" + the escaped stamp, then one
-// "&updateMask.fieldPaths=" + the escaped mask per mask; masks are field paths already.
-std::string patchPathOfMasks(std::string_view document, const std::vector<std::string>& masks,
-                             std::string_view stamp);
-
 // The finishing patch of the cloud note: its duration, status, last editor and time.
 CloudContract::PlainMap finishFields(const NativeNote& note, std::string_view uid,
                                      const CloudContract::Clock& clock = CloudContract::systemNow);

@@ -169,11 +169,11 @@ std::string fieldPath(std::string_view name) {
   return quoted;
 }
 
-std::string patchPath(std::string_view document, const std::vector<std::string>& fieldNames,
+std::string patchPath(std::string_view document, const std::vector<std::string>& fieldPaths,
                       std::string_view stamp) {
   std::string path = "/" + std::string(document) + "?currentDocument.updateTime=" + percentEncode(stamp);
-  for (const std::string& name : fieldNames) {
-    path += "&updateMask.fieldPaths=" + percentEncode(fieldPath(name));
+  for (const std::string& mask : fieldPaths) {
+    path += "&updateMask.fieldPaths=" + percentEncode(mask);
   }
   return path;
 }

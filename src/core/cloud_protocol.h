@@ -74,8 +74,8 @@ std::string listPath(std::string_view collection, std::string_view pageToken);
 std::string fieldPath(std::string_view name);
 
 // "/" + document + "?currentDocument.updateTime=" + the escaped stamp, then one
-// "&updateMask.fieldPaths=" + the escaped field path per name.
-std::string patchPath(std::string_view document, const std::vector<std::string>& fieldNames,
+// "&updateMask.fieldPaths=" + the escaped field path per field path (see `fieldPath`).
+std::string patchPath(std::string_view document, const std::vector<std::string>& fieldPaths,
                       std::string_view stamp);
 
 // The ":commit" body that creates `document` (relative to `root`) with typed `fields`, refused by

@@ -75,14 +75,14 @@ protected:
 TEST_F(FirebaseSessionTest, PairsThroughTheBrowserKeepsTheAccountAcrossARestartAndSignsOut) {
   test::TempDir dir;
   const std::string uid = test::uniqueUid("paired");
+  const std::string email = uid + "@example.com";  // an address belongs to one account
   const std::string pairingId = test::newPairingId();
   const std::string path = std::string(SAYLOOM_TEST_FAKES_DIR) + "/browser:" + std::getenv("PATH");
   test::ScopedEnv browserFirst("PATH", path.c_str());
   test::ScopedEnv browserLog("SAYLOOM_TEST_BROWSER_LOG", (dir / "browser.log").c_str());
   test::ScopedEnv functions("SAYLOOM_TEST_FUNCTIONS_URL",
                             test::emulatorEndpoints().functions.toUtf8().constData());
-  const std::string approval =
-      json({{"uid", uid}, {"email", "tester@example.com"}, {"displayName", "테스터"}}).dump();
+  const std::string approval = json({{"uid", uid}, {"email", email}, {"displayName", "테스터"}}).dump();
   test::ScopedEnv pairing("SAYLOOM_TEST_PAIRING", approval.c_str());
 
   // The real poll interval; the browser approves at once, and the pairing function lets the
@@ -95,7 +95,7 @@ TEST_F(FirebaseSessionTest, PairsThroughTheBrowserKeepsTheAccountAcrossARestartA
   ASSERT_TRUE(QDesktopServices::openUrl(page));
   const FirebaseProfile profile = runTask(first->signIn(pairingId));
 
-  EXPECT_EQ(profile, (FirebaseProfile{uid, "tester@example.com", "테스터"}));
+  EXPECT_EQ(profile, (FirebaseProfile{uid, email, "테스터"}));
   EXPECT_EQ(test::readFile(dir / "browser.log"), page.toString().toStdString() + "\n");
   EXPECT_GE(Emulators::claims(pairingId), 3);  // one more when the browser was slower than a poll
   EXPECT_EQ(changed.count(), 1);

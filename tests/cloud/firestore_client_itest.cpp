@@ -148,6 +148,11 @@ protected:
   }
 
   std::string stamp() { return runTask(m_client->get(m_note, m_uid))["updateTime"]; }
+  const test::HttpRequest& lastPatch() const {
+    const auto& requests = m_fake.server.requests;
+    return *std::find_if(requests.rbegin(), requests.rend(),
+                         [](const test::HttpRequest& request) { return request.method == "PATCH"; });
+  }
   cc::PlainMap stored() { return cc::plainFields(runTask(m_client->get(m_note, m_uid))); }
 
   test::FakeFirestore m_fake;
@@ -176,11 +181,7 @@ TEST_F(FakeFirestoreTest, PatchSetsTheNamedFieldsWhenTheDocumentIsUnchanged) {
                           m_uid));
   EXPECT_EQ(stored(), (cc::PlainMap{{"status", "completed"}, {"durationSeconds", 42}, {"title", "t"}}));
 
-  const auto patched =
-      std::find_if(m_fake.server.requests.rbegin(), m_fake.server.requests.rend(),
-                   [](const test::HttpRequest& request) { return request.method == "PATCH"; });
-  ASSERT_NE(patched, m_fake.server.requests.rend());
-  const test::HttpRequest& sent = *patched;
+  const test::HttpRequest& sent = lastPatch();
   // Reserved characters of the stamp stay escaped; Qt writes the escaped "." and "-" plainly.
   EXPECT_EQ(sent.query("currentDocument.updateTime").value(0),
             QUrl::toPercentEncoding(QString::fromStdString(before), "-._~"));
@@ -190,11 +191,18 @@ TEST_F(FakeFirestoreTest, PatchSetsTheNamedFieldsWhenTheDocumentIsUnchanged) {
       json({{"fields",
              {{"durationSeconds", {{"integerValue", "42"}}}, {"status", {{"stringValue", "completed"}}}}}}));
 
-  // Masks name the fields: one named but not given is removed, one needing quotes round-trips.
-  runTask(m_client->patch(m_note, {{"display-name", "이름"}},
-                          std::vector<std::string>{"display-name", "title"}, stamp(), m_uid));
-  EXPECT_EQ(stored(),
-            (cc::PlainMap{{"status", "completed"}, {"durationSeconds", 42}, {"display-name", "이름"}}));
+  // Without masks a name that needs quotes is quoted; masks are field paths, down into a map, and
+  // a field they name that `fields` lacks is removed.
+  runTask(m_client->patch(m_note, {{"display-name", "이름"}}, std::nullopt, stamp(), m_uid));
+  EXPECT_EQ(lastPatch().query("updateMask.fieldPaths"), (QList<QByteArray>{"%60display-name%60"}));
+  runTask(m_client->patch(m_note, {{"translations", cc::PlainMap{{"pt-BR", "olá"}}}}, std::nullopt, stamp(),
+                          m_uid));
+  runTask(m_client->patch(m_note, {{"translations", cc::PlainMap{{"en", "hello"}}}},
+                          std::vector<std::string>{"translations.en", "title"}, stamp(), m_uid));
+  EXPECT_EQ(stored(), (cc::PlainMap{{"status", "completed"},
+                                    {"durationSeconds", 42},
+                                    {"display-name", "이름"},
+                                    {"translations", cc::PlainMap{{"pt-BR", "olá"}, {"en", "hello"}}}}));
 }
 
 TEST_F(FakeFirestoreTest, AStalePatchOrARefusedTokenChangesNothing) {

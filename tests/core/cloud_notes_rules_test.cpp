@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/cloud_protocol.h"
+
 namespace sayloom {
 namespace {
 
@@ -109,7 +111,7 @@ TEST(CloudNotesRulesTest, PathsAndPatches) {
   EXPECT_EQ(patch.masks, (std::vector<std::string>{"translatedText", "translations.`pt-BR`", "updatedAt"}));
   EXPECT_EQ(CloudContract::fields(patch.fields)["translations"],
             json({{"mapValue", {{"fields", {{"pt-BR", {{"stringValue", "olá"}}}}}}}}));
-  EXPECT_EQ(cn::patchPathOfMasks("a/b", patch.masks, "2024-05-01T10:00:00.1Z"),
+  EXPECT_EQ(CloudProtocol::patchPath("a/b", patch.masks, "2024-05-01T10:00:00.1Z"),
             "/a/b?currentDocument.updateTime=2024%2D05%2D01T10%3A00%3A00%2E1Z"
             "&updateMask.fieldPaths=translatedText&updateMask.fieldPaths=translations%2E%60pt%2DBR%60"
             "&updateMask.fieldPaths=updatedAt");

@@ -173,7 +173,7 @@ TEST(CloudProtocolTest, FieldPathsAreQuotedWhereNeeded) {
   for (const auto& c : cases) {
     EXPECT_EQ(cp::fieldPath(c.name), c.path) << c.name;
   }
-  EXPECT_EQ(cp::patchPath("d", {"a b"}, "s"),
+  EXPECT_EQ(cp::patchPath("d", {cp::fieldPath("a b")}, "s"),
             "/d?currentDocument.updateTime=s&updateMask.fieldPaths=%60a%20b%60");
 }
 

@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "core/cloud_config.h"
 #include "fakes/loopback_server.h"
@@ -65,18 +66,47 @@ private:
     return text;
   }
 
-  static std::string unquoted(const std::string& fieldPath) {
-    if (fieldPath.size() < 2 || fieldPath.front() != '`') {
-      return fieldPath;
-    }
-    std::string name;
-    for (std::size_t i = 1; i + 1 < fieldPath.size(); ++i) {
-      if (fieldPath[i] == '\\' && i + 2 < fieldPath.size()) {
-        ++i;
+  // The segments of a field path: names separated by ".", each plain or in back quotes (where a
+  // backslash escapes the next character).
+  static std::vector<std::string> segments(const std::string& fieldPath) {
+    std::vector<std::string> names(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < fieldPath.size(); ++i) {
+      const char c = fieldPath[i];
+      if (quoted && c == '\\' && i + 1 < fieldPath.size()) {
+        names.back().push_back(fieldPath[++i]);
+      } else if (c == '`') {
+        quoted = !quoted;
+      } else if (c == '.' && !quoted) {
+        names.emplace_back();
+      } else {
+        names.back().push_back(c);
       }
-      name.push_back(fieldPath[i]);
     }
-    return name;
+    return names;
+  }
+
+  // Sets the field at `path` in `target` (a "fields" object) to its value in `source`, or
+  // removes it when `source` has none.
+  static void apply(json& target, const json& source, const std::vector<std::string>& path,
+                    std::size_t at = 0) {
+    const std::string& name = path[at];
+    const bool last = at + 1 == path.size();
+    const json* from = source.contains(name) ? &source[name] : nullptr;
+    if (last) {
+      if (from != nullptr) {
+        target[name] = *from;
+      } else {
+        target.erase(name);
+      }
+      return;
+    }
+    json inner = from != nullptr ? from->value("mapValue", json::object()).value("fields", json::object())
+                                 : json::object();
+    if (!target.contains(name) || !target[name].contains("mapValue")) {
+      target[name] = {{"mapValue", {{"fields", json::object()}}}};
+    }
+    apply(target[name]["mapValue"]["fields"], inner, path, at + 1);
   }
 
   HttpAnswer answer(const HttpRequest& request) {
@@ -181,12 +211,7 @@ private:
       stored = fields;
     }
     for (const QByteArray& mask : masks) {
-      const std::string name = unquoted(decoded(mask));
-      if (fields.contains(name)) {
-        stored[name] = fields[name];
-      } else {
-        stored.erase(name);
-      }
+      apply(stored, fields, segments(decoded(mask)));
     }
     found->second["updateTime"] = stamp();
     return ok(found->second);

@@ -33,16 +33,16 @@ QCoro::Task<void> FirestoreClient::create(std::string document, nlohmann::json f
 QCoro::Task<void> FirestoreClient::patch(std::string document, CloudContract::PlainMap fields,
                                          std::optional<std::vector<std::string>> masks, std::string stamp,
                                          std::string uid) {
-  std::vector<std::string> names;
+  std::vector<std::string> paths;
   if (masks) {
-    names = std::move(*masks);
+    paths = std::move(*masks);
   } else {
     for (const auto& entry : fields) {
-      names.push_back(entry.first);
+      paths.push_back(CloudProtocol::fieldPath(entry.first));
     }
   }
   nlohmann::json body = {{"fields", CloudContract::fields(fields)}};
-  co_await m_session->firestore("PATCH", CloudProtocol::patchPath(document, names, stamp), std::move(body),
+  co_await m_session->firestore("PATCH", CloudProtocol::patchPath(document, paths, stamp), std::move(body),
                                 std::move(uid));
 }
 

@@ -36,9 +36,10 @@ public:
   // Creates `document` with typed `fields` (CloudContract::fields, noteFields, segmentFields).
   QCoro::Task<void> create(std::string document, nlohmann::json fields, std::string uid);
 
-  // Sets the fields named by `masks` (all of `fields` when none are given) to the values of
-  // `fields`, when the document's "updateTime" is still `stamp`. Named fields missing from
-  // `fields` are deleted; all others keep their values.
+  // Sets the fields that `masks` name to their values in `fields`, when the document's
+  // "updateTime" is still `stamp`. `masks` are field paths ("translations.`pt-BR`" names one entry
+  // of a map field); without them every entry of `fields` is named, in back quotes where its name
+  // needs them. A named field missing from `fields` is deleted; all others keep their values.
   QCoro::Task<void> patch(std::string document, CloudContract::PlainMap fields,
                           std::optional<std::vector<std::string>> masks, std::string stamp, std::string uid);
 
