@@ -1,17 +1,15 @@
 #include "app/model_downloader.h"
 
-#include <QCoroNetworkReply>
 #include <QDir>
-#include <QMetaObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTemporaryFile>
-#include <QThread>
 #include <algorithm>
 #include <stdexcept>
 
 #include "app/model_file_check.h"
+#include "app/reply_finished.h"
 #include "app/serial_worker.h"
 #include "core/native_error.h"
 #include "core/posix_file.h"
@@ -123,20 +121,7 @@ QCoro::Task<void> ModelDownloader::download(std::stop_token stop) {
         }
       });
 
-  {
-    QNetworkReply* r = reply.get();
-    const std::stop_callback onStop(stop, [r] {
-      if (QThread::currentThread() == r->thread()) {
-        r->abort();
-      } else {
-        QMetaObject::invokeMethod(r, &QNetworkReply::abort, Qt::QueuedConnection);
-      }
-    });
-    if (!reply->isFinished()) {
-      auto finished = qCoro(r);
-      co_await finished.waitForFinished();
-    }
-  }
+  co_await replyFinished(reply.get(), stop);
   throwIfStopped(stop);
 
   const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);

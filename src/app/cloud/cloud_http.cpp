@@ -1,11 +1,10 @@
 #include "app/cloud/cloud_http.h"
 
-#include <QCoroNetworkReply>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QThread>
 #include <memory>
 
+#include "app/reply_finished.h"
 #include "core/cloud_protocol.h"
 #include "core/native_error.h"
 
@@ -50,19 +49,7 @@ QCoro::Task<nlohmann::json> CloudHttp::send(QNetworkRequest request, QByteArray 
   request.setTransferTimeout(static_cast<int>(m_timeout.count()));
   const std::unique_ptr<QNetworkReply, DeleteLater> reply(
       m_network->sendCustomRequest(request, method, body));
-  {
-    QNetworkReply* r = reply.get();
-    const std::stop_callback onStop(stop, [r] {
-      if (QThread::currentThread() == r->thread()) {
-        r->abort();
-      } else {
-        QMetaObject::invokeMethod(r, &QNetworkReply::abort, Qt::QueuedConnection);
-      }
-    });
-    if (!reply->isFinished()) {
-      co_await qCoro(r).waitForFinished();
-    }
-  }
+  co_await replyFinished(reply.get(), stop);
   if (stop.stop_requested()) {
     throw Cancelled();
   }

@@ -69,6 +69,7 @@ FirebaseSession::FirebaseSession(platform::SecretStore& store, CloudEndpoints en
       m_http(m_options.network != nullptr ? *m_options.network : *m_ownNetwork, m_options.requestTimeout) {}
 
 FirebaseSession::~FirebaseSession() {
+  ++m_generation;  // a refresh that ends during the cancel below leaves the session alone
   if (m_refresh) {
     m_refresh->handle.cancel();
   }
