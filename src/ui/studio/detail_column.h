@@ -1,0 +1,52 @@
+#pragma once
+// The studio's detail column: the heading of the current section with the recognition indicator,
+// and the cards of the section. "스튜디오" shows the recording controls, the transcript and the
+// overlay preview beside the preset inspector; "내 노트" shows the transcript and the cloud card.
+// The model card stands on top of both while the speech model is missing. Main thread only.
+#include <QWidget>
+
+#include "ui/studio/sidebar.h"
+
+class QLabel;
+class QVBoxLayout;
+
+namespace sayloom {
+class AppModel;
+}
+
+namespace sayloom::ui {
+
+class CloudControls;
+class ModelCard;
+class PreviewStage;
+class RecordingControls;
+class TranscriptPane;
+
+class DetailColumn : public QWidget {
+  Q_OBJECT
+public:
+  explicit DetailColumn(AppModel& model, QWidget* parent = nullptr);
+
+  Section section() const { return m_section; }
+  void showSection(Section section);
+
+  TranscriptPane* transcript() const { return m_transcript; }
+  PreviewStage* preview() const { return m_preview; }
+  // Where the preset inspector stands, beside the preview stage.
+  QWidget* inspectorSlot() const { return m_inspectorSlot; }
+
+private:
+  Section m_section = Section::studio;
+  QLabel* m_title;
+  QLabel* m_subtitle;
+  RecordingControls* m_recording;
+  ModelCard* m_modelCard;
+  TranscriptPane* m_transcript;
+  CloudControls* m_cloud;
+  QWidget* m_overlayRow;
+  PreviewStage* m_preview;
+  QWidget* m_inspectorSlot;
+  QVBoxLayout* m_cards;
+};
+
+}  // namespace sayloom::ui

@@ -1,0 +1,167 @@
+// The studio window: layout, application commands, toolbar, status line and warnings.
+#include "ui/studio/studio_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/app_model.h"
+#include "app/app_status.h"
+#include "app/overlays/caption_overlays.h"
+#include "ui/binding.h"
+#include "ui/icons/icons.h"
+#include "ui/studio/detail_column.h"
+#include "ui/studio/sidebar.h"
+#include "ui/studio/studio_style.h"
+
+namespace sayloom::ui {
+
+StudioWindow::StudioWindow(AppModel& model, Shell shell, QWidget* parent)
+    : QMainWindow(parent), m_model(model), m_shell(std::move(shell)) {
+  setObjectName(QStringLiteral("studio"));
+  setWindowTitle(QStringLiteral("Sayloom · Studio"));
+  setMinimumSize(1060, 690);
+  resize(1320, 860);
+  setStyleSheet(studioStyleSheet());
+
+  m_splitter = new QSplitter(Qt::Horizontal, this);
+  m_splitter->setChildrenCollapsible(false);
+  m_sidebar = new Sidebar(model, m_splitter);
+  m_detail = new DetailColumn(model, m_splitter);
+  m_splitter->addWidget(m_sidebar);
+  m_splitter->addWidget(m_detail);
+  m_splitter->setStretchFactor(0, 0);
+  m_splitter->setStretchFactor(1, 1);
+  m_splitter->setSizes({240, 1080});
+  setCentralWidget(m_splitter);
+  connect(m_sidebar, &Sidebar::sectionChanged, m_detail, &DetailColumn::showSection);
+
+  buildMenus();
+  buildToolBar();
+
+  auto* statusLine = new QLabel(this);
+  statusLine->setAccessibleName(QStringLiteral("상태"));
+  statusBar()->addWidget(statusLine, 1);
+  follow(statusLine, &model.appStatus(), &AppStatus::statusChanged,
+         [statusLine, &model] { statusLine->setText(model.appStatus().status()); });
+  follow(this, &model.appStatus(), &AppStatus::warningChanged, [this] { showWarning(); });
+
+  // Ctrl+Z and Ctrl+Shift+Z undo preset edits even while a text field has the focus.
+  qApp->installEventFilter(this);
+}
+
+void StudioWindow::buildMenus() {
+  AppModel& model = m_model;
+  CaptionOverlays& overlays = model.overlays();
+
+  QMenu* app = menuBar()->addMenu(QStringLiteral("Sayloom"));
+  QAction* settings = app->addAction(Icons::icon(QStringLiteral("slider.horizontal.3")), QStringLiteral("설정…"));
+  settings->setShortcut(QKeySequence::Preferences);
+  onTrigger(settings, [this] { m_shell.openSettings(); });
+  app->addSeparator();
+  QAction* quit = app->addAction(QStringLiteral("종료"));
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  onTrigger(quit, [this] { m_shell.quit(); });
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("편집"));
+  m_undo = edit->addAction(QStringLiteral("실행 취소"));
+  m_undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  onTrigger(m_undo, [&model] { model.undo(); });
+  m_redo = edit->addAction(QStringLiteral("다시 실행"));
+  m_redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  onTrigger(m_redo, [&model] { model.redo(); });
+
+  QMenu* overlay = menuBar()->addMenu(QStringLiteral("오버레이"));
+  QAction* hide = overlay->addAction(QString());
+  hide->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+  follow(hide, &overlays, &CaptionOverlays::hiddenChanged, [hide, &overlays] {
+    hide->setText(overlays.hidden() ? QStringLiteral("모든 오버레이 표시") : QStringLiteral("모든 오버레이 숨기기"));
+  });
+  onTrigger(hide, [&model] { model.toggleHidden(); });
+  QAction* editing = overlay->addAction(QString());
+  follow(editing, &overlays, &CaptionOverlays::editingChanged, [editing, &overlays] {
+    editing->setText(overlays.editing() ? QStringLiteral("오버레이 편집 종료") : QStringLiteral("오버레이 편집"));
+  });
+  onTrigger(editing, [&model] { model.toggleEditing(); });
+  onTrigger(overlay->addAction(QStringLiteral("모든 오버레이 화면 안으로 이동")), [&model] { model.recoverAll(); });
+}
+
+void StudioWindow::buildToolBar() {
+  CaptionOverlays& overlays = m_model.overlays();
+  QToolBar* bar = addToolBar(QStringLiteral("도구"));
+  bar->setObjectName(QStringLiteral("toolbar"));
+  bar->setMovable(false);
+  bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  auto* spacer = new QWidget(bar);
+  spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  bar->addWidget(spacer);
+
+  QAction* toggle = bar->addAction(QString());
+  follow(toggle, &overlays, &CaptionOverlays::hiddenChanged, [toggle, &overlays] {
+    const bool hidden = overlays.hidden();
+    toggle->setText(hidden ? QStringLiteral("오버레이 표시") : QStringLiteral("오버레이 숨기기"));
+    toggle->setIcon(Icons::icon(hidden ? QStringLiteral("rectangle.on.rectangle")
+                                       : QStringLiteral("rectangle.on.rectangle.slash")));
+  });
+  onTrigger(toggle, [this] { m_model.toggleHidden(); });
+
+  QAction* settings = bar->addAction(Icons::icon(QStringLiteral("slider.horizontal.3")), QStringLiteral("설정"));
+  onTrigger(settings, [this] { m_shell.openSettings(); });
+}
+
+void StudioWindow::showWarning() {
+  AppStatus& status = m_model.appStatus();
+  if (!status.warning()) {
+    if (m_warningBox != nullptr) {
+      m_warningBox->close();
+    }
+    return;
+  }
+  // One alert at a time; a newer warning replaces the text of the one on screen.
+  if (m_warningBox == nullptr) {
+    m_warningBox = new QMessageBox(QMessageBox::Warning, warningTitle, QString(), QMessageBox::NoButton, this);
+    m_warningBox->setAttribute(Qt::WA_DeleteOnClose);
+    m_warningBox->addButton(QStringLiteral("확인"), QMessageBox::AcceptRole);
+    connect(m_warningBox, &QMessageBox::finished, this, [this] {
+      m_warningBox = nullptr;
+      m_model.appStatus().setWarning(std::nullopt);
+    });
+    m_warningBox->setWindowModality(Qt::WindowModal);
+  }
+  m_warningBox->setText(*status.warning());
+  m_warningBox->open();
+}
+
+void StudioWindow::closeEvent(QCloseEvent* event) {
+  if (m_shell.keepsRunningWhenClosed && m_shell.keepsRunningWhenClosed()) {
+    event->accept();
+    return;
+  }
+  // Without a way back in, closing the window quits, after the orderly shutdown.
+  event->ignore();
+  m_shell.quit();
+}
+
+bool StudioWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QKeySequence pressed(key->keyCombination());
+    if (widget != nullptr && widget->window() == this &&
+        (pressed == m_undo->shortcut() || pressed == m_redo->shortcut())) {
+      // Not overridden: the key goes to the window's undo or redo command, not the field's own.
+      event->ignore();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace sayloom::ui

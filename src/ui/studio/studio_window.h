@@ -1,0 +1,62 @@
+#pragma once
+// The studio window ("studio", "Sayloom · Studio"): the sidebar and the detail column side by
+// side, the toolbar (overlay toggle, settings), the menu bar with the application commands (undo
+// and redo of preset edits, the overlay menu, settings and quit), the status line, and the alert
+// for the model's warnings. Main thread only.
+#include <QMainWindow>
+#include <functional>
+
+class QMessageBox;
+class QSplitter;
+
+namespace sayloom {
+class AppModel;
+}
+
+namespace sayloom::ui {
+
+class DetailColumn;
+class Sidebar;
+
+class StudioWindow : public QMainWindow {
+  Q_OBJECT
+public:
+  // What the window asks of the application around it.
+  struct Shell {
+    std::function<void()> openSettings;
+    // Quit through the orderly shutdown.
+    std::function<void()> quit;
+    // Closing the window leaves the application running (a tray icon is the way back in).
+    std::function<bool()> keepsRunningWhenClosed;
+  };
+
+  StudioWindow(AppModel& model, Shell shell, QWidget* parent = nullptr);
+
+  Sidebar* sidebar() const { return m_sidebar; }
+  DetailColumn* detail() const { return m_detail; }
+  QSplitter* splitter() const { return m_splitter; }
+  // The alert showing the current warning, or null.
+  QMessageBox* warningBox() const { return m_warningBox; }
+
+  static inline const QString warningTitle = QStringLiteral("확인이 필요합니다");
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void buildMenus();
+  void buildToolBar();
+  void showWarning();
+
+  AppModel& m_model;
+  Shell m_shell;
+  Sidebar* m_sidebar;
+  DetailColumn* m_detail;
+  QSplitter* m_splitter;
+  QAction* m_undo = nullptr;
+  QAction* m_redo = nullptr;
+  QMessageBox* m_warningBox = nullptr;
+};
+
+}  // namespace sayloom::ui
