@@ -172,7 +172,11 @@ TEST_F(StudioAppTest, RecordsExportsAndSavesARecordingWhenToldToEnd) {
   // A second recording, and the session tells the application to end in the middle of it.
   click(control(QStringLiteral("스튜디오"), QStringLiteral("list item")));
   ASSERT_TRUE(m_atspi.press(control(QStringLiteral("녹음 시작"), QStringLiteral("push button"))));
-  ASSERT_TRUE(eventually([&] { return elapsed() >= QStringLiteral("00:00:03"); }));
+  control(QStringLiteral("녹음 중지"), QStringLiteral("push button"));
+  ASSERT_TRUE(eventually([&] {
+    const QString time = elapsed();
+    return time >= QStringLiteral("00:00:03") && time < QStringLiteral("00:00:08");
+  }));
   m_app.terminate();
   ASSERT_TRUE(m_app.waitForFinished(30'000));
   EXPECT_EQ(m_app.exitStatus(), QProcess::NormalExit);

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/app_model.h"
+#include "app/overlays/caption_overlays.h"
 #include "app/cloud/cloud_sync.h"
 #include "app/model/model_installer.h"
 #include "app/notes/note_library.h"
@@ -70,7 +71,7 @@ QWidget* makeOverlaySection(AppModel& model, QWidget* parent) {
   onClick(toggle, [&model] { model.toggleHidden(); });
   layout->addWidget(toggle, 0, Qt::AlignLeft);
   auto* recover = new QPushButton(QStringLiteral("화면 밖 오버레이 복구"), page);
-  onClick(recover, [&model] { model.recoverAll(); });
+  onClick(recover, [&model] { model.overlays().recoverAll(); });
   layout->addWidget(recover, 0, Qt::AlignLeft);
   layout->addWidget(makeCaption(SettingsWindow::editTip, page));
   layout->addSpacing(8);

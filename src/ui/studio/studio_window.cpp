@@ -47,7 +47,7 @@ StudioWindow::StudioWindow(AppModel& model, Shell shell, QWidget* parent)
   buildToolBar();
 
   auto* statusLine = new QLabel(this);
-  statusLine->setAccessibleName(QStringLiteral("상태"));
+  statusLine->setAccessibleDescription(QStringLiteral("상태"));
   statusBar()->addWidget(statusLine, 1);
   follow(statusLine, &model.appStatus(), &AppStatus::statusChanged,
          [statusLine, &model] { statusLine->setText(model.appStatus().status()); });
@@ -89,8 +89,8 @@ void StudioWindow::buildMenus() {
   follow(editing, &overlays, &CaptionOverlays::editingChanged, [editing, &overlays] {
     editing->setText(overlays.editing() ? QStringLiteral("오버레이 편집 종료") : QStringLiteral("오버레이 편집"));
   });
-  onTrigger(editing, [&model] { model.toggleEditing(); });
-  onTrigger(overlay->addAction(QStringLiteral("모든 오버레이 화면 안으로 이동")), [&model] { model.recoverAll(); });
+  onTrigger(editing, [&model] { model.overlays().setEditing(!model.overlays().editing()); });
+  onTrigger(overlay->addAction(QStringLiteral("모든 오버레이 화면 안으로 이동")), [&model] { model.overlays().recoverAll(); });
 }
 
 void StudioWindow::buildToolBar() {

@@ -70,12 +70,8 @@ TrayMenu::TrayMenu(AppModel& model, Shell shell, QObject* parent) : QObject(pare
              });
   bindToggle(m_menu->addAction(QStringLiteral("오버레이 편집")), &overlays, &CaptionOverlays::editingChanged,
              [&overlays] { return overlays.editing(); },
-             [&model, &overlays](bool edit) {
-               if (edit != overlays.editing()) {
-                 model.toggleEditing();
-               }
-             });
-  onTrigger(m_menu->addAction(QStringLiteral("모든 오버레이 화면 안으로 이동")), [&model] { model.recoverAll(); });
+             [&overlays](bool edit) { overlays.setEditing(edit); });
+  onTrigger(m_menu->addAction(QStringLiteral("모든 오버레이 화면 안으로 이동")), [&model] { model.overlays().recoverAll(); });
   m_menu->addSeparator();
   QAction* quit = m_menu->addAction(Icons::icon(QStringLiteral("power")), QStringLiteral("종료"));
   quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
