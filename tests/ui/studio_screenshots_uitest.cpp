@@ -3,10 +3,13 @@
 // tree's artefacts folder for a person to look at; and at the minimum size, a check that no label
 // or button is narrower than its text needs and no two controls overlap.
 #include <QAbstractButton>
+#include <QScrollArea>
 #include <QTabWidget>
 
 #include "support/studio_fixture.h"
 #include "ui/settings/settings_window.h"
+#include "ui/studio/detail_column.h"
+#include "ui/studio/preview_stage.h"
 #include "ui/studio/sidebar.h"
 #include "ui/tray/tray_menu.h"
 
@@ -123,6 +126,20 @@ TEST_F(StudioScreenshots, BothSectionsAtDefaultAndMinimumSize) {
       EXPECT_EQ(overlaps(&window), QStringList());
     }
   }
+
+  // The lower half of the studio section: the preview stage beside the preset inspector.
+  window.sidebar()->setSection(ui::Section::studio);
+  window.resize(1320, 860);
+  settle();
+  QWidget* preview = window.detail()->preview();
+  QWidget* viewport = preview->parentWidget();
+  while (viewport != nullptr && qobject_cast<QScrollArea*>(viewport) == nullptr) {
+    viewport = viewport->parentWidget();
+  }
+  ASSERT_NE(viewport, nullptr);
+  static_cast<QScrollArea*>(viewport)->ensureWidgetVisible(preview, 0, 0);
+  settle();
+  EXPECT_TRUE(window.grab().save(artifactPath(QStringLiteral("studio-preview.png"))));
 }
 
 TEST_F(StudioScreenshots, SettingsSectionsAndTrayMenu) {

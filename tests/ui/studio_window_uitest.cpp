@@ -562,6 +562,17 @@ TEST_F(StudioWindowTest, CtrlZUndoesPresetEditsWhileATextFieldHasTheFocus) {
   QTest::keyClick(title, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(presets.selectedPreset().Name, "renamed");
   EXPECT_EQ(title->text(), QStringLiteral("draft"));
+
+  // Typed into the inspector's own name field, undone from that field: the field follows the preset.
+  auto* name = findByText<QLineEdit>(&window, QStringLiteral("프리셋 이름"));
+  ASSERT_NE(name, nullptr);
+  name->setFocus();
+  name->selectAll();
+  QTest::keyClicks(name, QStringLiteral("Stage"));
+  ASSERT_EQ(presets.selectedPreset().Name, "Stage");
+  QTest::keyClick(name, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(presets.selectedPreset().Name, "renamed");
+  EXPECT_EQ(name->text(), QStringLiteral("renamed"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -107,7 +108,7 @@ PresetInspector::PresetInspector(PresetEditor& editor, QWidget* parent) : QWidge
   layout->addWidget(m_advanced);
   connect(m_advancedToggle, &QToolButton::toggled, this, &PresetInspector::setAdvancedOpen);
 
-  layout->addWidget(noteLabel(footer, form));
+  layout->addWidget(noteLabel(footer(), form));
   layout->addStretch(1);
 
   auto* scroll = new QScrollArea(this);
@@ -123,6 +124,11 @@ PresetInspector::PresetInspector(PresetEditor& editor, QWidget* parent) : QWidge
   connect(&m_editor, &PresetEditor::selectedPresetIDChanged, this, &PresetInspector::refresh);
   connect(&m_editor, &PresetEditor::presetReadOnlyChanged, this, &PresetInspector::refresh);
   refresh();
+}
+
+QString PresetInspector::footer() {
+  return QStringLiteral("변경 내용은 자동으로 저장됩니다. %1로 되돌릴 수 있습니다.")
+      .arg(QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText));
 }
 
 PresetInspector::~PresetInspector() {

@@ -36,8 +36,8 @@ class PresetInspector : public QWidget {
   Q_OBJECT
 public:
   static inline const QString title = QStringLiteral("프리셋 설정");
-  static inline const QString footer =
-      QStringLiteral("변경 내용은 자동으로 저장됩니다. ⌘Z로 되돌릴 수 있습니다.");
+  // The note beneath the fields, naming the undo shortcut as this desktop writes it.
+  static QString footer();
   static inline const QString advancedTitle = QStringLiteral("고급 설정");
 
   explicit PresetInspector(PresetEditor& editor, QWidget* parent = nullptr);

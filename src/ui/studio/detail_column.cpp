@@ -11,6 +11,7 @@
 #include "app/presets/preset_editor.h"
 #include "app/recognition/recognition_queue.h"
 #include "ui/binding.h"
+#include "ui/inspector/preset_inspector.h"
 #include "ui/studio/cloud_controls.h"
 #include "ui/studio/model_card.h"
 #include "ui/studio/preview_stage.h"
@@ -83,16 +84,9 @@ DetailColumn::DetailColumn(AppModel& model, QWidget* parent) : QWidget(parent) {
   m_inspectorSlot->setObjectName(QStringLiteral("card"));
   m_inspectorSlot->setAccessibleName(QStringLiteral("프리셋 설정"));
   m_inspectorSlot->setMinimumWidth(260);
-  auto* inspectorLayout = static_cast<QVBoxLayout*>(m_inspectorSlot->layout());
-  inspectorLayout->addWidget(makeHeading(QStringLiteral("프리셋 설정"), m_inspectorSlot));
-  auto* presetName = makeCaption(QString(), m_inspectorSlot);
-  const auto showName = [presetName, &model] {
-    presetName->setText(QString::fromStdString(model.presetEditor().selectedPreset().Name));
-  };
-  follow(presetName, &model.presetEditor(), &PresetEditor::presetsChanged, showName);
-  follow(presetName, &model.presetEditor(), &PresetEditor::selectedPresetIDChanged, showName);
-  inspectorLayout->addWidget(presetName);
-  inspectorLayout->addStretch();
+  m_inspectorSlot->setMinimumHeight(480);
+  m_inspector = new PresetInspector(model.presetEditor(), m_inspectorSlot);
+  m_inspectorSlot->layout()->addWidget(m_inspector);
   overlayLayout->addWidget(m_inspectorSlot, 2);
   m_cards->addWidget(m_overlayRow);
 

@@ -18,6 +18,7 @@ namespace sayloom::ui {
 
 class CloudControls;
 class ModelCard;
+class PresetInspector;
 class PreviewStage;
 class RecordingControls;
 class TranscriptPane;
@@ -32,8 +33,8 @@ public:
 
   TranscriptPane* transcript() const { return m_transcript; }
   PreviewStage* preview() const { return m_preview; }
-  // Where the preset inspector stands, beside the preview stage.
-  QWidget* inspectorSlot() const { return m_inspectorSlot; }
+  // The preset inspector, in its card beside the preview stage.
+  PresetInspector* inspector() const { return m_inspector; }
 
 private:
   Section m_section = Section::studio;
@@ -46,6 +47,7 @@ private:
   QWidget* m_overlayRow;
   PreviewStage* m_preview;
   QWidget* m_inspectorSlot;
+  PresetInspector* m_inspector;
   QVBoxLayout* m_cards;
 };
 
