@@ -6,6 +6,7 @@
 #include <QCoroSignal>
 #include <QTest>
 #include <csignal>
+#include <stdexcept>
 
 #include "ui/shell/quit_handshake.h"
 #include "ui/shell/unix_signals.h"
@@ -57,6 +58,18 @@ TEST(QuitHandshake, ASecondRequestWhileOneIsPendingEndsAtOnce) {
   EXPECT_EQ(handshake.request(), ui::QuitHandshake::Reply::now);
   EXPECT_EQ(ends.aborted, 1);
   EXPECT_EQ(shutdowns, 1) << "the shutdown is not started again";
+}
+
+TEST(QuitHandshake, AShutdownThatFailsStillEndsTheProcess) {
+  Ends ends;
+  ui::QuitHandshake handshake([&] { ++ends.finished; }, [&] { ++ends.aborted; });
+  handshake.attach([]() -> QCoro::Task<void> {
+    throw std::runtime_error("the settings could not be saved");
+    co_return;
+  });
+  handshake.request();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ends.finished == 1; }, 5'000));
+  EXPECT_EQ(ends.aborted, 0);
 }
 
 TEST(QuitHandshake, WithoutAShutdownToWaitForEndsAtOnce) {

@@ -24,7 +24,11 @@ QuitHandshake::Reply QuitHandshake::request() {
 }
 
 QCoro::Task<void> QuitHandshake::run() {
-  co_await m_shutdown();
+  try {
+    co_await m_shutdown();
+  } catch (...) {
+    // A shutdown that failed still ends the process: nothing else would.
+  }
   m_finish();
 }
 
