@@ -42,6 +42,21 @@ void LocalNoteStore::save(const NativeNote& note) {
   AtomicFile::write(encoded, DataPaths::noteDirectory(note.id, m_root) / noteFileName);
 }
 
+std::optional<NativeNote> LocalNoteStore::load(const std::string& id) {
+  std::lock_guard lock(m_mutex);
+  const std::filesystem::path folder = DataPaths::noteDirectory(id, m_root);
+  std::error_code error;
+  if (!uuid::isValid(id) ||
+      std::filesystem::symlink_status(folder, error).type() == std::filesystem::file_type::not_found) {
+    return std::nullopt;
+  }
+  try {
+    return readNoteFolder(folder, id);
+  } catch (const std::exception&) {
+    throw NativeError::message(messages::unreadableNotePrefix + id);
+  }
+}
+
 NoteListing LocalNoteStore::list() {
   std::lock_guard lock(m_mutex);
   NoteListing listing;

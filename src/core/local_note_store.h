@@ -8,6 +8,7 @@
 // so the application calls them off the main thread.
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ public:
 
   // Throws the file system's error only when "Notes" exists but cannot be listed.
   NoteListing list();
+
+  // The note of folder `id`, read by the same rules as `list`: nothing when `id` is not a UUID or
+  // has no folder; throws NativeError(unreadableNotePrefix + id) when the folder holds no readable
+  // note of that id.
+  std::optional<NativeNote> load(const std::string& id);
 
 private:
   std::filesystem::path m_root;

@@ -1,6 +1,8 @@
 #include "core/native_note.h"
 
+#include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 #include "core/json_fields.h"
 #include "core/uuid.h"
@@ -137,6 +139,18 @@ NativeNote decodeNote(nlohmann::json&& document) {
   NativeNote note;
   readNote(document, note);
   return note;
+}
+
+void transcript::merge(std::vector<TranscriptEntry>& segments, const std::vector<TranscriptEntry>& entries) {
+  std::unordered_set<std::string> ids;
+  for (const TranscriptEntry& entry : entries) {
+    ids.insert(entry.id);
+  }
+  std::erase_if(segments, [&](const TranscriptEntry& entry) { return ids.contains(entry.id); });
+  segments.insert(segments.end(), entries.begin(), entries.end());
+  std::stable_sort(segments.begin(), segments.end(), [](const TranscriptEntry& a, const TranscriptEntry& b) {
+    return a.sequence < b.sequence;
+  });
 }
 
 }  // namespace sayloom

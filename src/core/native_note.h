@@ -69,6 +69,13 @@ struct NativeNote {
 
 inline constexpr const char* defaultNoteTitle = "새 음성 노트";
 
+namespace transcript {
+// Puts newly recognised `entries` into a transcript: entries of `segments` that share an id with
+// one of them are replaced, the new ones are appended in their order, and everything is sorted by
+// sequence, keeping the order of equal sequences.
+void merge(std::vector<TranscriptEntry>& segments, const std::vector<TranscriptEntry>& entries);
+}  // namespace transcript
+
 void to_json(nlohmann::json& out, const TranscriptEntry& entry);
 void from_json(const nlohmann::json& in, TranscriptEntry& entry);
 void to_json(nlohmann::json& out, const ChargeSlice& slice);

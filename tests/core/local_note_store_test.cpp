@@ -11,6 +11,7 @@
 
 #include "core/atomic_file.h"
 #include "core/native_error.h"
+#include "core/uuid.h"
 #include "support/file_bytes.h"
 #include "support/temp_dir.h"
 
@@ -181,6 +182,25 @@ TEST_F(LocalNoteStoreTest, UnreadableEntriesGiveOneWarningEachAndStayUntouched) 
   }
   EXPECT_EQ(listing.warnings, expected);
   EXPECT_EQ(listing.warnings.size(), 12U);
+
+  // Loading one note by its id follows the same rules; names that are not UUIDs name no note.
+  for (const std::string& name : listingOrder(notes())) {
+    SCOPED_TRACE(name);
+    if (name == kIdA) {
+      EXPECT_EQ(store.load(name), listing.notes[0]);
+    } else if (!uuid::isValid(name)) {
+      EXPECT_EQ(store.load(name), std::nullopt);
+    } else {
+      try {
+        store.load(name);
+        ADD_FAILURE() << "loaded";
+      } catch (const NativeError& error) {
+        EXPECT_EQ(error.description(), warningFor(name));
+      }
+    }
+  }
+  EXPECT_EQ(store.load("77777777-7777-4777-8777-777777777777"), std::nullopt);
+  EXPECT_EQ(snapshot(dir.path()), before);
 }
 
 TEST_F(LocalNoteStoreTest, ListsNewestFirstAndKeepsListingOrderForEqualTimes) {
