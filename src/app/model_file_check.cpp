@@ -9,7 +9,8 @@
 
 namespace sayloom {
 
-bool modelFileMatches(const std::filesystem::path& file, const engine::ModelIdentity& identity) {
+bool modelFileMatches(const std::filesystem::path& file, const engine::ModelIdentity& identity,
+                      const std::function<void(double fraction)>& progress) {
   // A failing close of a file only read changes nothing: the descriptor closes quietly.
   const posix::Descriptor fd = posix::openForReading(file, "cannot open model file");
   struct stat info {};
@@ -33,6 +34,9 @@ bool modelFileMatches(const std::filesystem::path& file, const engine::ModelIden
       return false;  // the file grew while it was read
     }
     hash.addData(QByteArrayView(piece.data(), static_cast<qsizetype>(n)));
+    if (progress) {
+      progress(static_cast<double>(count) / static_cast<double>(identity.size));
+    }
   }
   return count == identity.size && hash.result().toHex().toStdString() == identity.sha256;
 }

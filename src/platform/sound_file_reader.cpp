@@ -2,6 +2,8 @@
 
 #include <sndfile.h>
 
+#include <cmath>
+
 namespace sayloom::platform {
 
 struct SoundFileReader::Handle {
@@ -41,6 +43,27 @@ std::vector<float> SoundFileReader::readAll() {
                                    : "The audio file ended before all its frames were read");
   }
   return samples;
+}
+
+std::size_t SoundFileReader::readMono(std::size_t count, std::vector<float>& mono) {
+  const auto channels = static_cast<std::size_t>(m_channels);
+  m_interleaved.resize(count * channels);
+  const sf_count_t got = sf_readf_float(m_handle->file, m_interleaved.data(), static_cast<sf_count_t>(count));
+  if (got < 0 || (got == 0 && sf_error(m_handle->file) != 0)) {
+    throw SoundFileError(sf_error_number(sf_error(m_handle->file)));
+  }
+  m_framesRead += got;
+  const auto frames = static_cast<std::size_t>(got);
+  mono.reserve(mono.size() + frames);
+  for (std::size_t frame = 0; frame < frames; ++frame) {
+    double sum = 0;
+    for (std::size_t channel = 0; channel < channels; ++channel) {
+      const float sample = m_interleaved[frame * channels + channel];
+      sum += std::isfinite(sample) ? sample : 0.0;
+    }
+    mono.push_back(static_cast<float>(sum / static_cast<double>(channels)));
+  }
+  return frames;
 }
 
 SoundFile readSoundFile(const std::filesystem::path& file) {
