@@ -1,31 +1,20 @@
 // The built "sayloom --self-test" run as a child process: its pass and failure lines, exit
 // statuses, the note it leaves, and what reaches the engine.
-#include <QProcess>
-
 #include "app/app_model_fixture.h"
 #include "platform/sound_file_reader.h"
+#include "support/program_run.h"
 
 namespace sayloom::test {
 namespace {
 
 const std::string fixturesDir = SAYLOOM_FIXTURES_DIR;
 
-struct ProcessResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using ProcessResult = ProgramRun;
 
 class SelfTestTest : public AppModelTest {
 protected:
   ProcessResult selfTest(const QStringList& arguments) {
-    QProcess process;
-    process.setProgram(QStringLiteral(SAYLOOM_BINARY_DIR "/sayloom"));
-    process.setArguments(arguments);
-    process.start();
-    EXPECT_TRUE(process.waitForFinished(300'000));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
+    return runProgram(QStringLiteral(SAYLOOM_BINARY_DIR "/sayloom"), arguments);
   }
 
   // A generated WAV fixture (sox), e.g. {"-r", "44100", "-c", "1"}.

@@ -1,0 +1,94 @@
+// sayloom-cli: the notes, exports, recognition, model and presets of Sayloom from a terminal, on
+// the same libraries and data folder as the application, without a window.
+#include <QCoreApplication>
+#include <QCoro/QCoroTask>
+#include <QSocketNotifier>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "app/error_text.h"
+#include "cli/command_line.h"
+#include "core/native_error.h"
+
+namespace {
+
+using namespace sayloom;
+
+const char* const programName = "sayloom-cli";
+const char* const interruptedText = "중단했습니다.";
+
+// The write end of the pipe the signal handler wakes the main thread through.
+int interruptPipe = -1;
+
+// Asks the command to stop; a second signal ends the program at once.
+void onSignal(int signal) {
+  std::signal(signal, SIG_DFL);
+  const char byte = 1;
+  (void)!::write(interruptPipe, &byte, 1);
+}
+
+void printError(const std::string& text) {
+  std::fprintf(stderr, "%s: %s\n", programName, text.c_str());
+  std::fflush(stderr);
+}
+
+QCoro::Task<int> runCommand(const cli::Command& command, const cli::Invocation& invocation) {
+  try {
+    co_await command.handler(invocation);
+    co_return cli::exitOk;
+  } catch (const Cancelled&) {
+    printError(interruptedText);
+  } catch (...) {
+    printError(currentExceptionText().toStdString());
+  }
+  co_return cli::exitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  // The application's own settings ("cpuOnly") live under these names.
+  QCoreApplication::setOrganizationName(QStringLiteral("kr.tovik"));
+  QCoreApplication::setApplicationName(QStringLiteral("sayloom"));
+
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) {
+    arguments.emplace_back(argv[i]);
+  }
+  cli::Parsed parsed;
+  try {
+    parsed = cli::parse(arguments);
+  } catch (const cli::UsageError& error) {
+    printError(error.what());
+    std::fprintf(stderr, "%s\n", cli::helpHint(error.helpFor()).c_str());
+    return cli::exitUsage;
+  }
+  if (parsed.output) {
+    std::fputs(parsed.output->c_str(), stdout);
+    return cli::exitOk;
+  }
+
+  // Ctrl+C and termination stop the command the way the application stops its work: the engine
+  // is terminated, a download leaves the installed model as it was, and a note keeps what was saved.
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    printError("cannot create a pipe");
+    return cli::exitFailure;
+  }
+  interruptPipe = fds[1];
+  std::stop_source stop;
+  QSocketNotifier interrupt(fds[0], QSocketNotifier::Read);
+  QObject::connect(&interrupt, &QSocketNotifier::activated, [&stop] { stop.request_stop(); });
+  std::signal(SIGINT, onSignal);
+  std::signal(SIGTERM, onSignal);
+
+  parsed.invocation.stop = stop.get_token();
+  return QCoro::waitFor(runCommand(*parsed.command, parsed.invocation));
+}
