@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <cctype>
 #include <cstdlib>
 
@@ -49,7 +50,11 @@ QString whisperCliPath() {
   if (!overridden.isEmpty()) {
     return overridden;
   }
-  return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Helpers/whisper-cli"));
+  const QDir programFolder(QCoreApplication::applicationDirPath());
+  const QString beside = programFolder.filePath(QStringLiteral("Helpers/whisper-cli"));
+  const QString installed =
+      QDir::cleanPath(programFolder.filePath(QStringLiteral(SAYLOOM_LIBEXEC_FROM_BIN "/whisper-cli")));
+  return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside : installed;
 }
 
 ModelIdentity modelIdentity() {

@@ -3,8 +3,9 @@
 // reads the engine's configuration from the environment. Read afresh at every call; main thread
 // (QCoreApplication::applicationDirPath needs the application object).
 //
-//   SAYLOOM_WHISPER_CLI                       the engine executable
-//                                             (default: <folder of the executable>/Helpers/whisper-cli)
+//   SAYLOOM_WHISPER_CLI                       the engine executable (default: <folder of the
+//                                             executable>/Helpers/whisper-cli, or where it is not,
+//                                             the installed <prefix>/libexec/sayloom/whisper-cli)
 //   SAYLOOM_MODEL_SIZE + SAYLOOM_MODEL_SHA256 the expected model identity; both must be set and
 //                                             well formed (decimal size, 64 hexadecimal digits),
 //                                             otherwise both are ignored
