@@ -4,13 +4,11 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <iterator>
 #include <stdexcept>
 
 #include "app/serial_worker.h"
 #include "app/whisper_recognition_service.h"
-#include "core/atomic_file.h"
 #include "core/chunk_files.h"
 #include "core/native_error.h"
 #include "platform/soxr_resampler.h"
@@ -19,8 +17,8 @@ namespace sayloom {
 
 namespace {
 
-constexpr int outputRate = 16'000;
-constexpr std::size_t samplesPerChunk = chunks::bytesPerChunk / 2;
+constexpr int outputRate = chunks::sampleRate;
+constexpr auto samplesPerChunk = static_cast<std::size_t>(chunks::bytesPerChunk / chunks::bytesPerSample);
 constexpr std::size_t readFrames = 16'384;
 
 platform::SoundFileReader openStream(const std::filesystem::path& file) {
@@ -122,10 +120,7 @@ QCoro::Task<FileTranscription> transcribeSoundFile(WhisperRecognitionService& re
     if (pcm.empty()) {
       break;
     }
-    char name[32];
-    std::snprintf(name, sizeof name, "%08lld.pcm", static_cast<long long>(result.chunks));
-    const std::filesystem::path chunk = folder / name;
-    AtomicFile::writeBytes(pcm, chunk);
+    const std::filesystem::path chunk = chunks::writeWhole(folder, result.chunks, pcm);
     const std::vector<TranscriptEntry> entries =
         co_await recognizer.transcribe(chunk, result.chunks, language, cpuOnly, stop);
     std::filesystem::remove(chunk);

@@ -75,9 +75,7 @@ QCoro::Task<void> recover(const Invocation& invocation) {
     if (const auto index = chunks::indexOf(file.path)) {
       const std::vector<TranscriptEntry> entries =
           co_await recognizer.transcribe(file.path, *index, note.language, processorOnly, invocation.stop);
-      std::filesystem::path transcript = file.path;
-      transcript += ".transcript.json";
-      AtomicFile::write(nlohmann::json(entries), transcript);
+      AtomicFile::write(nlohmann::json(entries), chunks::transcriptFile(file.path));
       transcript::merge(note.segments, entries);
       store.save(note);
     }
