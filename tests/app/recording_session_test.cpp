@@ -1,6 +1,6 @@
 // The recording session on a scripted capture source (no sound server): start and stop, capture
-// errors, sleep, shutdown, the backlog bound, and the failure paths of every save on a real file
-// system.
+// errors, sleep, shutdown, the backlog bound, the note's recording lock, and the failure paths of
+// every save on a real file system.
 #include <gtest/gtest.h>
 
 #include <QCoro/QCoroTask>
@@ -9,6 +9,7 @@
 
 #include "app/app_model_fixture.h"
 #include "app/scripted_audio.h"
+#include "core/recording_lock.h"
 
 namespace sayloom::test {
 namespace {
@@ -155,6 +156,33 @@ TEST_F(RecordingSessionTest, ChunksBeyondABacklogOfSixtyFourAreLeftOnDiskAndName
   EXPECT_TRUE(fs::exists(audioFolder(id.toStdString()) / "00000066.pcm"));
 }
 
+TEST_F(RecordingSessionTest, TheNoteStaysLockedUntilItsLastChunkIsRecognised) {
+  installModel();
+  engineSays("hello");
+  ScopedEnv slowEngine("FAKE_WHISPER_SLEEP", "1.5");
+  AppModel& model = makeScriptedModel();
+  const QString id = start(model);
+  const auto locked = [&] { return RecordingLock::isHeld(root(), id.toStdString()); };
+  EXPECT_TRUE(locked());
+
+  push(samplesPerChunk + 16'000);
+  QCoro::waitFor(model.stopRecording());
+  // The last chunk is still with the engine: the app goes on writing the note.
+  EXPECT_TRUE(model.recognition().recognizing());
+  EXPECT_TRUE(locked());
+  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }, 30'000));
+  EXPECT_FALSE(locked());
+}
+
+TEST_F(RecordingSessionTest, WithoutAModelTheLockGoesWithTheStop) {
+  AppModel& model = makeScriptedModel();
+  const QString id = start(model);
+  EXPECT_TRUE(RecordingLock::isHeld(root(), id.toStdString()));
+  push(16'000);
+  QCoro::waitFor(model.stopRecording());
+  EXPECT_FALSE(RecordingLock::isHeld(root(), id.toStdString()));
+}
+
 TEST_F(RecordingSessionTest, AFailedFirstSaveLeavesNothingRunningAndNoNoteListed) {
   AppModel& model = makeScriptedModel();
   fs::remove_all(root() / "Notes");
@@ -165,6 +193,9 @@ TEST_F(RecordingSessionTest, AFailedFirstSaveLeavesNothingRunningAndNoNoteListed
   EXPECT_FALSE(model.session().recording());
   EXPECT_TRUE(model.library().notes().empty());
   EXPECT_FALSE(source.handler);  // no capture was started
+  for (const auto& lock : fs::directory_iterator(root() / "Locks")) {
+    EXPECT_FALSE(RecordingLock::isHeld(root(), lock.path().stem().string()));  // given up again
+  }
 }
 
 // The save of a chunk's results fails when its target is a folder that cannot be replaced.

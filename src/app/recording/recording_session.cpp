@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <utility>
 
 #include "app/app_status.h"
@@ -69,6 +70,11 @@ RecordingSession::RecordingSession(Parts parts, CaptureFactory makeCapture, plat
       m_sleepWatcher(sleepWatcher),
       m_displayList(displayList),
       m_title(QString::fromUtf8(defaultNoteTitle)) {
+  connect(&m_parts.recognition, &RecognitionQueue::recognizingChanged, this, [this] {
+    if (!m_parts.recognition.recognizing()) {
+      m_trailingLock.release();
+    }
+  });
   if (m_sleepWatcher) {
     // The connection ends with the session, so a late notification never reaches a destroyed one.
     connect(m_sleepWatcher, &platform::SleepWatcher::prepareForSleep, this, [this] {
@@ -171,7 +177,20 @@ QCoro::Task<void> RecordingSession::start() {
     co_return;
   }
 
+  // Taken before the note exists on disk, so no other program can begin to write it first.
+  try {
+    // Shared because a result handed back from a worker thread must be copyable.
+    auto take = [root = m_parts.notes.root(), id = note.id] {
+      return std::make_shared<RecordingLock>(RecordingLock::acquire(root, id));
+    };
+    const std::shared_ptr<RecordingLock> taken = co_await runInBackground(std::move(take));
+    m_lock = std::move(*taken);
+  } catch (...) {
+    status.warnCurrentException();
+    co_return;
+  }
   if (!co_await status.attempt(m_parts.notes.save(note))) {
+    m_lock.release();
     co_return;
   }
   const QString noteID = QString::fromStdString(note.id);
@@ -203,6 +222,7 @@ QCoro::Task<void> RecordingSession::start() {
     co_await m_capture->stop();
     m_capture.reset();
     m_activeNoteID.reset();
+    m_lock.release();
     co_return;
   }
 
@@ -276,6 +296,12 @@ QCoro::Task<void> RecordingSession::stop() {
       m_parts.notes.noteChanged();
       co_await status.attempt(m_parts.notes.save(*note));
     }
+  }
+
+  // The recognition queue goes on writing the note while it works through the last chunks.
+  m_trailingLock = std::move(m_lock);
+  if (!m_parts.recognition.recognizing()) {
+    m_trailingLock.release();
   }
 
   setLevel(0);

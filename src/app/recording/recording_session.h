@@ -1,7 +1,10 @@
 #pragma once
 // The recording session: what the next recording will be (title, language, source, display,
 // live translation), starting and stopping it, the capture's progress and chunks while it runs,
-// and the sleep rule (the machine going to sleep stops and saves the recording first).
+// and the sleep rule (the machine going to sleep stops and saves the recording first). It holds
+// the note's recording lock (core/recording_lock.h) from before the note is first saved until the
+// recording has stopped and the recognition queue has finished writing the note, so that other
+// programs (sayloom-cli) leave the note alone meanwhile.
 //
 // Thread contract: main thread only. The capture calls back on its own worker thread; every
 // callback is posted to the main thread, and dropped there when the session is gone or a newer
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "core/display.h"
+#include "core/recording_lock.h"
 
 namespace sayloom {
 
@@ -135,6 +139,8 @@ private:
 
   std::optional<QString> m_activeNoteID;
   std::unique_ptr<AudioCapture> m_capture;
+  RecordingLock m_lock;          // of the note being recorded
+  RecordingLock m_trailingLock;  // of the note just stopped, until its last chunks are recognised
 };
 
 }  // namespace sayloom
