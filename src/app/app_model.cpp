@@ -18,8 +18,6 @@
 namespace sayloom {
 
 namespace {
-const QString recognitionDoneStatus =
-    QStringLiteral("기기에 저장했습니다. 회의록을 확인하거나 클라우드에 연결할 수 있습니다.");
 const char* const emptyCaption = "녹음을 시작하면 자막이 여기에 표시됩니다.";
 const QString shortcutRefused = QStringLiteral(
     "오버레이 단축키를 등록하지 못했습니다. 설정에서 다른 키를 선택하거나 메뉴 막대를 사용해 주세요.");
@@ -84,7 +82,7 @@ QCoro::Task<void> AppModel::afterChunk(QString noteID) {
 
 void AppModel::onRecognitionDrained(const QString& noteID) {
   if (!m_session->recording()) {
-    m_status->setStatus(recognitionDoneStatus);
+    m_status->setStatus(QString::fromUtf8(messages::transcriptSaved));
     syncLinkedNote(noteID);
   }
 }
@@ -238,6 +236,12 @@ QCoro::Task<void> AppModel::exportAudio() {
 QCoro::Task<void> AppModel::exportTranscript() {
   if (!m_shuttingDown) {
     co_await m_exporter->exportTranscript();
+  }
+}
+
+QCoro::Task<void> AppModel::exportSubtitles(SubtitleFormat format) {
+  if (!m_shuttingDown) {
+    co_await m_exporter->exportSubtitles(format);
   }
 }
 

@@ -8,7 +8,7 @@
 //   library()        notes and the selected note                   app/notes/note_library.h
 //   session()        the next recording, recording, level, displays app/recording/recording_session.h
 //   recognition()    the recognition queue and recovery            app/recognition/recognition_queue.h
-//   exporter()       WAV and transcript export                     app/export/note_exporter.h
+//   exporter()       WAV, transcript and subtitle export           app/export/note_exporter.h
 //   modelInstaller() the speech model and its download             app/model/model_installer.h
 //   presetEditor()   presets, undo and redo, window frames         app/presets/preset_editor.h
 //   settings()       cpuOnly and the overlay shortcut              app/settings/user_settings.h
@@ -27,6 +27,7 @@
 #include "app/app_services.h"
 #include "app/task_handle.h"
 #include "core/overlay_geometry.h"
+#include "core/subtitle_export.h"
 
 namespace sayloom {
 
@@ -83,6 +84,8 @@ public:
   void downloadModel();
   QCoro::Task<void> exportAudio();
   QCoro::Task<void> exportTranscript();
+  // The selected note's transcript as SubRip or WebVTT subtitles ("SRT 자막", "WebVTT 자막").
+  QCoro::Task<void> exportSubtitles(SubtitleFormat format);
   void newPreset(bool duplicate);
   void deletePreset();
   void undo();

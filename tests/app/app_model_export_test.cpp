@@ -1,6 +1,7 @@
-// Export of the selected note through a replaced save dialog: the WAV file of its recording and
-// the text of its transcript.
+// Export of the selected note through a replaced save dialog: the WAV file of its recording, the
+// text of its transcript and its subtitles.
 #include "app/app_model_fixture.h"
+#include "core/subtitle_export.h"
 #include "core/transcript_export.h"
 
 namespace sayloom::test {
@@ -104,6 +105,44 @@ TEST_F(ExportTest, TranscriptExportFailureWarns) {
   QCoro::waitFor(model.exportTranscript());
   EXPECT_TRUE(model.appStatus().warning());
   EXPECT_TRUE(fs::is_directory(m_dir / "out" / "taken"));
+}
+
+TEST_F(ExportTest, SubtitleExportWritesSubRipAndWebVttThroughTheDialog) {
+  NativeNote note = storedNote({});
+  note.segments = {TranscriptEntry{"0-0", 0, "안녕하세요", 0, 1000, "Hello"},
+                   TranscriptEntry{"0-1", 1, "", 1000, 2000, ""}};
+  LocalNoteStore(root()).save(note);
+  AppModel& model = makeModel();
+  ScopedEnv utc("TZ", "UTC");
+  const struct {
+    SubtitleFormat format;
+    const char* file;
+    QString filter;
+    std::string content;
+  } cases[] = {
+      {SubtitleFormat::srt, "note.srt", QStringLiteral("SubRip (*.srt)"),
+       "1\n00:00:00,000 --> 00:00:01,000\n안녕하세요\nHello\n\n"},
+      {SubtitleFormat::webVtt, "note.vtt", QStringLiteral("WebVTT (*.vtt)"),
+       "WEBVTT\n\n00:00:00.000 --> 00:00:01.000\n안녕하세요\nHello\n\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    m_dialog->asked.clear();
+    m_dialog->answers.push_back(destination(c.file));
+    QCoro::waitFor(model.exportSubtitles(c.format));
+    ASSERT_EQ(m_dialog->asked.size(), 1U);
+    EXPECT_EQ(m_dialog->asked[0].first, NoteExporter::subtitleFileName(note, QLocale::system(), c.format));
+    EXPECT_TRUE(m_dialog->asked[0].first.endsWith(QString::fromLatin1(subtitles::extension(c.format))));
+    EXPECT_EQ(m_dialog->asked[0].second, c.filter);
+    EXPECT_EQ(readFile(m_dir / "out" / c.file), c.content);
+  }
+  EXPECT_FALSE(model.appStatus().warning());
+
+  fs::create_directories(m_dir / "out" / "taken.srt");
+  m_dialog->answers.push_back(destination("taken.srt"));  // a folder cannot be replaced by the text
+  QCoro::waitFor(model.exportSubtitles(SubtitleFormat::srt));
+  EXPECT_TRUE(model.appStatus().warning());
+  EXPECT_TRUE(fs::is_directory(m_dir / "out" / "taken.srt"));
 }
 
 TEST_F(ExportTest, TheSuggestedTranscriptNameCarriesTheNoteDateWithoutPathSeparators) {

@@ -1,4 +1,5 @@
-// Export of the selected note: its whole recording as one WAV file, its transcript as plain text.
+// Export of the selected note: its whole recording as one WAV file, its transcript as plain text
+// and as subtitles.
 #include "app/export/note_exporter.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include "core/atomic_file.h"
 #include "core/audio_export.h"
 #include "core/data_paths.h"
+#include "core/subtitle_export.h"
 #include "core/transcript_export.h"
 #include "platform/save_dialog.h"
 
@@ -32,6 +34,14 @@ NoteExporter::NoteExporter(const NoteLibrary& notes, const RecordingSession& ses
 QString NoteExporter::duration(double seconds) { return QString::fromStdString(sayloom::duration(seconds)); }
 
 QString NoteExporter::transcriptFileName(const NativeNote& note, const QLocale& locale) {
+  return datedFileName(note, locale, QStringLiteral("txt"));
+}
+
+QString NoteExporter::subtitleFileName(const NativeNote& note, const QLocale& locale, SubtitleFormat format) {
+  return datedFileName(note, locale, QString::fromLatin1(subtitles::extension(format)));
+}
+
+QString NoteExporter::datedFileName(const NativeNote& note, const QLocale& locale, const QString& extension) {
   // The locale's long date without the weekday and with the month abbreviated: "Mar 1, 2026",
   // "2026년 3월 1일", "1. März 2026".
   QString format = locale.dateFormat(QLocale::LongFormat);
@@ -46,7 +56,7 @@ QString NoteExporter::transcriptFileName(const NativeNote& note, const QLocale& 
   QString text = locale.toString(date, format);
   // A path separator in the date would make the suggested name a path.
   text.replace(QLatin1Char('/'), QLatin1Char('-'));
-  return QStringLiteral("Sayloom-") + text + QStringLiteral(".txt");
+  return QStringLiteral("Sayloom-") + text + QLatin1Char('.') + extension;
 }
 
 QCoro::Task<void> NoteExporter::exportAudio() {
@@ -69,17 +79,34 @@ QCoro::Task<void> NoteExporter::exportAudio() {
 
 QCoro::Task<void> NoteExporter::exportTranscript() {
   const NativeNote* note = m_notes.selectedNote();
-  if (note == nullptr || m_saveDialog == nullptr) {
+  if (note == nullptr) {
     co_return;
   }
-  const std::string text = transcriptText(*note);
-  const std::optional<QString> chosen = m_saveDialog->askSavePath(transcriptFileName(*note, QLocale::system()),
-                                                                  QStringLiteral("Text (*.txt)"));
+  co_await exportText(transcriptText(*note), transcriptFileName(*note, QLocale::system()),
+                      QStringLiteral("Text (*.txt)"));
+}
+
+QCoro::Task<void> NoteExporter::exportSubtitles(SubtitleFormat format) {
+  const NativeNote* note = m_notes.selectedNote();
+  if (note == nullptr) {
+    co_return;
+  }
+  const QString filter = format == SubtitleFormat::srt ? QStringLiteral("SubRip (*.srt)")
+                                                       : QStringLiteral("WebVTT (*.vtt)");
+  co_await exportText(subtitles::text(note->segments, format), subtitleFileName(*note, QLocale::system(), format),
+                      filter);
+}
+
+QCoro::Task<void> NoteExporter::exportText(std::string text, QString suggestedName, QString filter) {
+  if (m_saveDialog == nullptr) {
+    co_return;
+  }
+  const std::optional<QString> chosen = m_saveDialog->askSavePath(suggestedName, filter);
   if (!chosen) {
     co_return;
   }
   const AppStatus::WorkScope work(m_status);
-  auto write = [text, destination = toPath(*chosen)] { AtomicFile::writeBytes(text, destination); };
+  auto write = [text = std::move(text), destination = toPath(*chosen)] { AtomicFile::writeBytes(text, destination); };
   co_await m_status.attempt(runInBackground(std::move(write)));
 }
 
