@@ -23,6 +23,8 @@ namespace messages {
 inline constexpr const char* modelServerUnreachable = "모델 다운로드 서버에 연결하지 못했습니다.";
 inline constexpr const char* modelDigestMismatch =
     "모델 SHA-256 검증에 실패했습니다. 기존 모델은 보존됩니다.";
+inline constexpr const char* modelReady = "Whisper 모델을 준비했습니다. 이제 오프라인 인식이 가능합니다.";
+inline constexpr const char* downloadModelFirst = "먼저 Whisper 모델을 다운로드해 주세요.";
 }  // namespace messages
 
 class ModelDownloader {

@@ -14,7 +14,7 @@ std::filesystem::path dataRoot() { return DataPaths::root(); }
 
 NativeNote requireNote(const std::string& id) {
   if (!uuid::isValid(id)) {
-    throw NativeError::message(::sayloom::messages::invalidNoteId);
+    throw NativeError::message(messages::invalidNoteId);
   }
   LocalNoteStore store(dataRoot());
   std::optional<NativeNote> note = store.load(id);

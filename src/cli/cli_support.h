@@ -10,12 +10,11 @@
 #include "cli/command_line.h"
 #include "core/native_note.h"
 
-namespace sayloom::cli {
-
-namespace messages {
+namespace sayloom::messages {
 inline constexpr const char* noteNotFoundPrefix = "노트를 찾지 못했습니다: ";
-inline constexpr const char* noModel = "먼저 Whisper 모델을 다운로드해 주세요.";
-}  // namespace messages
+}  // namespace sayloom::messages
+
+namespace sayloom::cli {
 
 // The data folder the application uses (SAYLOOM_DATA_DIR or the per-user default).
 std::filesystem::path dataRoot();

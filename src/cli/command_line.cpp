@@ -207,7 +207,10 @@ Parsed parse(const std::vector<std::string>& arguments) {
     }
     return parsed;
   }
-  if (version && positionals.empty() && options.empty()) {
+  if (version) {
+    if (!positionals.empty() || !options.empty()) {
+      throw UsageError("--version은 혼자 씁니다.", "");
+    }
     parsed.output = std::string(programName) + " " + SAYLOOM_VERSION + "\n";
     return parsed;
   }
@@ -239,7 +242,7 @@ Parsed parse(const std::vector<std::string>& arguments) {
   std::map<int, const Option*> chosenInGroup;
   for (const Given& given : options) {
     const Option* option = findOption(*command, given.name);
-    if (option == nullptr || version) {
+    if (option == nullptr) {
       throw UsageError("알 수 없는 옵션입니다: " + given.name, helpFor);
     }
     if (option->valueName == nullptr) {

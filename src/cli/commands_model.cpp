@@ -19,7 +19,6 @@
 namespace sayloom::cli {
 
 namespace {
-const char* const modelReady = "Whisper 모델을 준비했습니다. 이제 오프라인 인식이 가능합니다.";
 const char* const modelVerified = "Whisper 모델을 확인했습니다.";
 }  // namespace
 
@@ -34,14 +33,14 @@ QCoro::Task<void> modelDownload(const Invocation& invocation) {
   }
   WhisperRecognitionService recognizer;
   co_await recognizer.verifyModel();
-  printOut(std::string(modelReady) + "\n");
+  printOut(std::string(messages::modelReady) + "\n");
 }
 
 QCoro::Task<void> modelCheck(const Invocation&) {
   const WhisperRecognitionService::Settings settings = WhisperRecognitionService::Settings::fromEnvironment();
   std::error_code error;
   if (!std::filesystem::exists(settings.modelFile, error)) {
-    throw NativeError::message(messages::noModel);
+    throw NativeError::message(messages::downloadModelFirst);
   }
   ProgressBar bar("모델 검증");
   bar.update(0);
@@ -59,7 +58,7 @@ QCoro::Task<void> modelCheck(const Invocation&) {
   redraw.stop();
   bar.update(hashed->load(std::memory_order_relaxed));
   if (!matches) {
-    throw NativeError::message(::sayloom::messages::whisperModelInvalid);
+    throw NativeError::message(messages::whisperModelInvalid);
   }
   bar.update(1);
   bar.finish();

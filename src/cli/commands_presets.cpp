@@ -8,14 +8,12 @@
 #include "core/atomic_file.h"
 #include "core/native_error.h"
 #include "core/preset_document.h"
+#include "core/preset_import.h"
 #include "core/preset_store.h"
 
 namespace sayloom::cli {
 
 namespace {
-
-const char* const tooManyImported = "프리셋은 최대 64개입니다.";
-const char* const importedText = "프리셋을 가져왔습니다. 미리보기를 확인한 뒤 표시를 켜세요.";
 
 // The stored presets; a warning of the store (a file it had to back up) goes to standard error.
 PresetStore::LoadResult loadPresets(PresetStore& store) {
@@ -36,28 +34,15 @@ QCoro::Task<void> presetsExport(const Invocation& invocation) {
 }
 
 QCoro::Task<void> presetsImport(const Invocation& invocation) {
-  const std::filesystem::path file = invocation.operands.at(0);
-  // The size is asked first so that a huge or endless file is never read.
-  if (std::filesystem::file_size(file) > PresetDocument::maxBytes) {
-    throw NativeError::message(::sayloom::messages::presetFileTooLarge);
-  }
-  const std::vector<OverlayPreset> imported = PresetDocument::read(AtomicFile::readBytes(file)).Presets;
+  const std::vector<OverlayPreset> imported = preset_import::read(invocation.operands.at(0));
 
   PresetStore store(dataRoot());
   PresetStore::LoadResult loaded = loadPresets(store);
   if (loaded.readOnly) {
-    throw NativeError::message(::sayloom::messages::presetSaveLocked);
+    throw NativeError::message(messages::presetSaveLocked);
   }
-  if (loaded.presets.size() + imported.size() > PresetDocument::maxPresets) {
-    throw NativeError::message(tooManyImported);
-  }
-  for (const OverlayPreset& preset : imported) {
-    OverlayPreset copy = preset.duplicate(preset.Name);
-    copy.normalize();
-    loaded.presets.push_back(std::move(copy));
-  }
-  store.save(loaded.presets);
-  printOut(std::string(importedText) + "\n");
+  store.save(preset_import::withCopies(std::move(loaded.presets), imported));
+  printOut(std::string(messages::presetsImported) + "\n");
   co_return;
 }
 

@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "app/engine_config.h"
-#include "app/sound_file_transcriber.h"
+#include "app/model_downloader.h"
+#include "app/recognition/recognition_queue.h"
+#include "app/recognition/sound_file_transcriber.h"
 #include "app/whisper_recognition_service.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
@@ -22,14 +24,13 @@ namespace sayloom::cli {
 
 namespace {
 
-const char* const recoveredText = "기기에 저장했습니다. 회의록을 확인하거나 클라우드에 연결할 수 있습니다.";
 const char* const nothingRecognised = "인식된 말이 없습니다.";
 
 // The installed model, checked once; a missing model asks for the download as the app does.
 QCoro::Task<void> requireModel(WhisperRecognitionService& recognizer) {
   std::error_code error;
   if (!std::filesystem::exists(recognizer.settings().modelFile, error)) {
-    throw NativeError::message(messages::noModel);
+    throw NativeError::message(messages::downloadModelFirst);
   }
   co_await recognizer.verifyModel();
 }
@@ -58,7 +59,7 @@ QCoro::Task<void> recover(const Invocation& invocation) {
   const std::vector<chunks::ChunkFile> files =
       std::filesystem::exists(folder, error) ? chunks::list(folder) : std::vector<chunks::ChunkFile>{};
   if (files.empty()) {
-    throw NativeError::message(::sayloom::messages::noAudioToRecover);
+    throw NativeError::message(messages::noAudioToRecover);
   }
 
   LocalNoteStore store(root);
@@ -82,7 +83,7 @@ QCoro::Task<void> recover(const Invocation& invocation) {
     bar.update(static_cast<double>(done + 1) / static_cast<double>(total), chunkCount(done + 1, total));
   }
   bar.finish();
-  printOut(std::string(recoveredText) + "\n");
+  printOut(std::string(messages::transcriptSaved) + "\n");
 }
 
 QCoro::Task<void> transcribe(const Invocation& invocation) {

@@ -54,7 +54,7 @@ QCoro::Task<int> runCommand(const cli::Command& command, const cli::Invocation& 
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  // The application's own settings ("cpuOnly") live under these names.
+  // Named as the application, whose settings and data it shares.
   QCoreApplication::setOrganizationName(QStringLiteral("kr.tovik"));
   QCoreApplication::setApplicationName(QStringLiteral("sayloom"));
 

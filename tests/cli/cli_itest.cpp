@@ -1,20 +1,22 @@
 // The built sayloom-cli run as a user runs it: every command's success and its failures, the
-// --json shapes, recognition with the scripted and the real engine, and the progress bar on a
-// terminal.
-#include <QCryptographicHash>
+// --json shapes, recognition with the scripted and the real engine, the progress bar on a
+// terminal, and the recording lock against a running recording.
+#include <signal.h>
+
 #include <QProcess>
 #include <QTest>
 #include <nlohmann/json.hpp>
 
 #include "app/app_model_fixture.h"
 #include "app/model_downloader.h"
-#include "app/sound_file_transcriber.h"
+#include "app/recognition/sound_file_transcriber.h"
 #include "core/preset_document.h"
+#include "core/recording_lock.h"
 #include "core/subtitle_export.h"
 #include "core/transcript_export.h"
 #include "core/whisper_output.h"
+#include "fakes/loopback_server.h"
 #include "support/engine_fixture.h"
-#include "support/http_server.h"
 #include "support/program_run.h"
 
 namespace sayloom::test {
@@ -310,10 +312,21 @@ TEST_F(CliTest, RecoverRebuildsTheTranscriptFromEveryChunk) {
   EXPECT_EQ(engineRuns(), 3);
   EXPECT_EQ(readFile(m_dir / "engine.log").find("\"-ng\""), std::string::npos);
 
-  // --cpu reaches the engine as processor-only, as the app's CPU setting does.
+  // --cpu, or the app's own CPU setting, runs the engine processor-only.
+  const auto processorOnlyRuns = [this] {
+    std::size_t runs = 0;
+    const std::string log = readFile(m_dir / "engine.log");
+    for (std::size_t at = log.find("\"-ng\"]"); at != std::string::npos; at = log.find("\"-ng\"]", at + 1)) {
+      ++runs;
+    }
+    return runs;
+  };
   EXPECT_EQ(cli({"recover", QString::fromStdString(note.id), "--cpu"}).status, 0);
   EXPECT_EQ(engineRuns(), 6);
-  EXPECT_NE(readFile(m_dir / "engine.log").find("\"-ng\"]"), std::string::npos);
+  EXPECT_EQ(processorOnlyRuns(), 3U);
+  writeFile(m_dir / "config" / "kr.tovik" / "sayloom.conf", "[General]\ncpuOnly=true\n");
+  EXPECT_EQ(cli({"recover", QString::fromStdString(note.id)}).status, 0);
+  EXPECT_EQ(processorOnlyRuns(), 6U);
 }
 
 TEST_F(CliTest, RecoverFailuresSayWhyAndKeepTheAudio) {
@@ -474,16 +487,19 @@ TEST_F(CliTest, ModelCheckAcceptsOnlyTheExpectedFile) {
 }
 
 TEST_F(CliTest, ModelDownloadInstallsAVerifiedModelWithProgress) {
-  HttpServer server;
-  server.route("/model.bin", {200, QByteArray::fromStdString(modelBytes())});
-  ScopedEnv url("SAYLOOM_MODEL_URL", server.url("/model.bin").toUtf8().constData());
+  LoopbackServer server;
+  server.handler = [](const HttpRequest& request) {
+    return request.path() == "/model.bin" ? HttpAnswer{200, QByteArray::fromStdString(modelBytes())}
+                                          : HttpAnswer{404, "not here"};
+  };
+  ScopedEnv url("SAYLOOM_MODEL_URL", (server.baseUrl() + "/model.bin").toUtf8().constData());
 
   const std::string shown = onTerminal({"model", "download"});
   EXPECT_NE(shown.find("모델 다운로드 [##############################] 100%"), std::string::npos) << shown;
   EXPECT_NE(shown.find("Whisper 모델을 준비했습니다. 이제 오프라인 인식이 가능합니다."), std::string::npos);
   EXPECT_EQ(readFile(root() / "Models" / "ggml-base.bin"), modelBytes());
 
-  ScopedEnv missing("SAYLOOM_MODEL_URL", server.url("/elsewhere").toUtf8().constData());
+  ScopedEnv missing("SAYLOOM_MODEL_URL", (server.baseUrl() + "/elsewhere").toUtf8().constData());
   const ProgramRun notFound = cli({"model", "download"});
   EXPECT_EQ(notFound.status, 1);
   EXPECT_EQ(notFound.err, failure(messages::modelServerUnreachable));
@@ -535,6 +551,36 @@ TEST_F(CliTest, PresetsExportAndImportFollowTheAppsRules) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("none.json"), std::string::npos) << missing.err;
   EXPECT_EQ(readFile(root() / "overlay-presets.json"), before);
+}
+
+// --- the recording lock -------------------------------------------------------------------------
+
+TEST_F(CliTest, ANoteTheAppIsRecordingIsNotTouchedUntilTheRecordingEnds) {
+  installModel();
+  engineSays("말");
+  QProcess app;
+  app.setProgram(QStringLiteral(SAYLOOM_BINARY_DIR "/sayloom_record_until_killed"));
+  app.start();
+  ASSERT_TRUE(QTest::qWaitFor([&app] { return app.canReadLine() || app.state() == QProcess::NotRunning; }, 60'000));
+  const QString line = QString::fromUtf8(app.readLine()).trimmed();
+  ASSERT_TRUE(line.startsWith(QStringLiteral("recording "))) << line.toStdString();
+  const QString id = line.mid(10);
+
+  const ProgramRun refused = cli({"recover", id});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, failure(messages::noteBeingRecorded));
+  const json listed = json::parse(cli({"notes", "list", "--json"}).out);
+  ASSERT_EQ(listed["notes"].size(), 1U);
+  EXPECT_EQ(listed["notes"][0]["recording"], true);
+
+  // The app ends without a word (a crash): the lock goes with it, and the note can be rebuilt.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !fs::is_empty(audioFolder(id.toStdString())); }, 60'000));
+  ::kill(static_cast<pid_t>(app.processId()), SIGKILL);
+  app.waitForFinished();
+  EXPECT_FALSE(RecordingLock::isHeld(root(), id.toStdString()));
+  const ProgramRun recovered = cli({"recover", id});
+  EXPECT_EQ(recovered.status, 0) << recovered.err;
+  EXPECT_TRUE(reloaded(id.toStdString()).completed);
 }
 
 }  // namespace

@@ -10,11 +10,6 @@
 
 namespace sayloom {
 
-namespace {
-const QString modelReadyStatus =
-    QStringLiteral("Whisper 모델을 준비했습니다. 이제 오프라인 인식이 가능합니다.");
-}  // namespace
-
 ModelInstaller::ModelInstaller(ModelDownloader::Settings settings, WhisperRecognitionService& recognizer,
                                AppStatus& status, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)), m_recognizer(recognizer), m_status(status) {}
@@ -78,7 +73,7 @@ QCoro::Task<void> ModelInstaller::runDownload(std::stop_token stop) {
   }
   if (installed) {
     setModelReady(true);
-    m_status.setStatus(modelReadyStatus);
+    m_status.setStatus(QString::fromUtf8(messages::modelReady));
   }
   setDownloadProgress(std::nullopt);
   m_downloadTask.reset();

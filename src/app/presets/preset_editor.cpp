@@ -8,6 +8,7 @@
 #include "core/atomic_file.h"
 #include "core/native_error.h"
 #include "core/preset_document.h"
+#include "core/preset_import.h"
 #include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
 
@@ -19,8 +20,6 @@ constexpr std::size_t maxUndoSnapshots = 50;
 constexpr std::size_t minGradientStops = 2;
 constexpr std::size_t maxGradientStops = 8;
 
-const char* const tooManyImported = "프리셋은 최대 64개입니다.";
-const char* const importedStatus = "프리셋을 가져왔습니다. 미리보기를 확인한 뒤 표시를 켜세요.";
 
 std::filesystem::path pathOf(const QString& path) { return std::filesystem::path(path.toStdString()); }
 
@@ -230,34 +229,25 @@ QCoro::Task<void> PresetEditor::importPresets() {
   if (!chosen || chosen->isEmpty()) {
     co_return;
   }
-  auto read = [path = pathOf(*chosen)] {
-    // The size is asked first so that a huge or endless file is never read.
-    if (std::filesystem::file_size(path) > PresetDocument::maxBytes) {
-      throw NativeError::message(messages::presetFileTooLarge);
-    }
-    return PresetDocument::read(AtomicFile::readBytes(path)).Presets;
-  };
+  auto read = [path = pathOf(*chosen)] { return preset_import::read(path); };
   std::optional<std::vector<OverlayPreset>> imported = co_await m_status.attempt(runInBackground(std::move(read)));
   if (!imported) {
     co_return;
   }
-  if (m_presets.size() + imported->size() > PresetDocument::maxPresets) {
-    m_status.warn(QString::fromUtf8(tooManyImported));
+  std::vector<OverlayPreset> presets;
+  try {
+    presets = preset_import::withCopies(m_presets, *imported);
+  } catch (...) {
+    m_status.warnCurrentException();
     co_return;
   }
 
   beginEdit();
-  std::vector<OverlayPreset> presets = m_presets;
-  for (const auto& preset : *imported) {
-    OverlayPreset copy = preset.duplicate(preset.Name);
-    copy.normalize();
-    presets.push_back(std::move(copy));
-  }
   const QString first = QString::fromStdString(presets[m_presets.size()].Id);
   setPresets(std::move(presets));
   setSelectedPresetID(first);
   scheduleSave();
-  m_status.setStatus(QString::fromUtf8(importedStatus));
+  m_status.setStatus(QString::fromUtf8(messages::presetsImported));
 }
 
 QCoro::Task<void> PresetEditor::exportPresets() {

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <unordered_set>
 
 #include "app/app_status.h"
 #include "app/model/model_installer.h"
+#include "app/model_downloader.h"
 #include "app/notes/note_library.h"
 #include "app/serial_worker.h"
 #include "app/settings/user_settings.h"
@@ -23,7 +23,6 @@ namespace {
 const QString backlogStatus =
     QStringLiteral("인식이 밀리고 있습니다. 원본 저장은 계속되며 중지 후 대본 복구로 처리할 수 있습니다.");
 const QString recoveringStatus = QStringLiteral("저장된 오디오에서 대본을 복구합니다");
-const QString noModelWarning = QStringLiteral("먼저 Whisper 모델을 다운로드해 주세요.");
 
 // The chunk files of a note's audio folder and the seconds they hold.
 struct ChunkListing {
@@ -35,20 +34,6 @@ ChunkListing listChunks(const std::filesystem::path& folder) {
   ChunkListing listing{chunks::list(folder), 0};
   listing.seconds = static_cast<double>(chunks::totalBytes(listing.chunks)) / chunks::bytesPerSecond;
   return listing;
-}
-
-// Replaces the entries of `segments` that share an id with `entries`, appends `entries` in their
-// order and sorts everything by sequence, keeping the order of equal sequences.
-void mergeEntries(std::vector<TranscriptEntry>& segments, const std::vector<TranscriptEntry>& entries) {
-  std::unordered_set<std::string> ids;
-  for (const TranscriptEntry& entry : entries) {
-    ids.insert(entry.id);
-  }
-  std::erase_if(segments, [&](const TranscriptEntry& entry) { return ids.contains(entry.id); });
-  segments.insert(segments.end(), entries.begin(), entries.end());
-  std::stable_sort(segments.begin(), segments.end(), [](const TranscriptEntry& a, const TranscriptEntry& b) {
-    return a.sequence < b.sequence;
-  });
 }
 
 }  // namespace
@@ -109,7 +94,7 @@ QCoro::Task<void> RecognitionQueue::worker(QString noteID, std::stop_token stop)
       auto write = [entries, transcript] { AtomicFile::write(nlohmann::json(entries), transcript); };
       co_await runInBackground(std::move(write));
       if (NativeNote* current = m_notes.find(noteID)) {
-        mergeEntries(current->segments, entries);
+        transcript::merge(current->segments, entries);
         m_notes.noteChanged();
         co_await m_notes.save(*current);
         if (m_afterChunk) {
@@ -148,7 +133,7 @@ QCoro::Task<void> RecognitionQueue::runRecovery(QString noteID, std::function<bo
   const auto finish = [this] { m_recoveryTask.reset(); };
 
   if (!m_model.modelReady()) {
-    m_status.warn(noModelWarning);
+    m_status.warn(QString::fromUtf8(messages::downloadModelFirst));
     finish();
     co_return;
   }

@@ -1,4 +1,4 @@
-#include "app/sound_file_transcriber.h"
+#include "app/recognition/sound_file_transcriber.h"
 
 #include <QDir>
 #include <QTemporaryDir>
