@@ -21,7 +21,7 @@ constexpr int outputRate = chunks::sampleRate;
 constexpr auto samplesPerChunk = static_cast<std::size_t>(chunks::bytesPerChunk / chunks::bytesPerSample);
 constexpr std::size_t readFrames = 16'384;
 
-platform::SoundFileReader openStream(const std::filesystem::path& file) {
+platform::SoundFileReader openReader(const std::filesystem::path& file) {
   try {
     return platform::SoundFileReader(file);
   } catch (const platform::SoundFileError& error) {
@@ -37,19 +37,19 @@ std::int16_t toSample(float value) {
 
 }  // namespace
 
-SoundFileChunker::SoundFileChunker(const std::filesystem::path& file) : m_stream(openStream(file)) {
-  if (m_stream.sampleRate() <= 0) {
+SoundFileChunker::SoundFileChunker(const std::filesystem::path& file) : m_reader(openReader(file)) {
+  if (m_reader.sampleRate() <= 0) {
     throw NativeError::message(messages::soundFileUnreadablePrefix + std::string("no sample rate"));
   }
-  if (m_stream.sampleRate() != outputRate) {
-    m_resampler = std::make_unique<platform::SoxrResampler>(m_stream.sampleRate(), outputRate);
+  if (m_reader.sampleRate() != outputRate) {
+    m_resampler = std::make_unique<platform::SoxrResampler>(m_reader.sampleRate(), outputRate);
   }
 }
 
 SoundFileChunker::~SoundFileChunker() = default;
 
 std::int64_t SoundFileChunker::expectedChunks() const {
-  const double samples = std::ceil(static_cast<double>(m_stream.frames()) * outputRate / m_stream.sampleRate());
+  const double samples = std::ceil(static_cast<double>(m_reader.frames()) * outputRate / m_reader.sampleRate());
   return static_cast<std::int64_t>(std::ceil(samples / static_cast<double>(samplesPerChunk)));
 }
 
@@ -58,7 +58,7 @@ void SoundFileChunker::fill() {
     m_mono.clear();
     std::size_t got = 0;
     try {
-      got = m_stream.readMono(readFrames, m_mono);
+      got = m_reader.readMono(readFrames, m_mono);
     } catch (const platform::SoundFileError& error) {
       throw NativeError::message(messages::soundFileUnreadablePrefix + std::string(error.what()));
     }

@@ -50,7 +50,7 @@ public:
 private:
   void fill();
 
-  platform::SoundFileReader m_stream;
+  platform::SoundFileReader m_reader;
   std::unique_ptr<platform::Resampler> m_resampler;  // none at 16 kHz
   std::vector<float> m_mono;
   std::vector<std::int16_t> m_pending;
