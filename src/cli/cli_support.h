@@ -2,10 +2,9 @@
 // What the commands of sayloom-cli share: finding a note by its id, the user's recognition
 // setting, and writing results to standard output. Main thread.
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 #include "cli/command_line.h"
 #include "core/native_note.h"

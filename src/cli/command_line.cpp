@@ -11,7 +11,8 @@ namespace {
 constexpr const char* programName = "sayloom-cli";
 
 const Option jsonOption{"--json", nullptr, "결과를 JSON으로 씁니다 (README의 형식)"};
-const Option cpuOption{"--cpu", nullptr, "그래픽 처리 장치 없이 프로세서로만 인식합니다 (앱의 CPU 설정과 같음)"};
+const Option cpuOption{"--cpu", nullptr,
+                       "그래픽 처리 장치 없이 프로세서로만 인식합니다 (앱의 CPU 설정과 같음)"};
 
 std::string joined(const std::vector<const char*>& words) {
   std::string out;
@@ -76,7 +77,8 @@ std::string groupHelp(const std::string& group) {
       out += "  " + padded(usageLine(command), 48) + command.summary + "\n";
     }
   }
-  out += "\n'" + std::string(programName) + " " + group + " 명령 --help'로 명령마다 자세한 설명을 볼 수 있습니다.\n";
+  out += "\n'" + std::string(programName) + " " + group +
+         " 명령 --help'로 명령마다 자세한 설명을 볼 수 있습니다.\n";
   return out;
 }
 
@@ -144,8 +146,8 @@ std::string usageLine(const Command& command) {
   }
   for (std::size_t i = 0; i < command.options.size(); ++i) {
     const Option& option = command.options[i];
-    const bool continuesGroup = i > 0 && option.exclusiveGroup != 0 &&
-                                command.options[i - 1].exclusiveGroup == option.exclusiveGroup;
+    const bool continuesGroup =
+        i > 0 && option.exclusiveGroup != 0 && command.options[i - 1].exclusiveGroup == option.exclusiveGroup;
     const bool groupGoesOn = i + 1 < command.options.size() && option.exclusiveGroup != 0 &&
                              command.options[i + 1].exclusiveGroup == option.exclusiveGroup;
     out += continuesGroup ? "|" : " [";
@@ -158,7 +160,8 @@ std::string usageLine(const Command& command) {
 }
 
 std::string helpHint(const std::string& helpFor) {
-  return "'" + std::string(programName) + (helpFor.empty() ? "" : " " + helpFor) + " --help'로 사용법을 볼 수 있습니다.";
+  return "'" + std::string(programName) + (helpFor.empty() ? "" : " " + helpFor) +
+         " --help'로 사용법을 볼 수 있습니다.";
 }
 
 Parsed parse(const std::vector<std::string>& arguments) {
@@ -202,8 +205,9 @@ Parsed parse(const std::vector<std::string>& arguments) {
       parsed.output = groupHelp(positionals.front());
     } else {
       const bool inGroup = isGroup(positionals.front());
-      throw UsageError("알 수 없는 명령입니다: " + positionals.front() + (inGroup ? " " + positionals[1] : ""),
-                       inGroup ? positionals.front() : "");
+      throw UsageError(
+          "알 수 없는 명령입니다: " + positionals.front() + (inGroup ? " " + positionals[1] : ""),
+          inGroup ? positionals.front() : "");
     }
     return parsed;
   }
@@ -219,8 +223,9 @@ Parsed parse(const std::vector<std::string>& arguments) {
   }
   if (command == nullptr) {
     if (isGroup(positionals.front())) {
-      throw UsageError(positionals.size() == 1 ? "하위 명령을 지정해 주세요: " + positionals.front()
-                                               : "알 수 없는 명령입니다: " + positionals[0] + " " + positionals[1],
+      throw UsageError(positionals.size() == 1
+                           ? "하위 명령을 지정해 주세요: " + positionals.front()
+                           : "알 수 없는 명령입니다: " + positionals[0] + " " + positionals[1],
                        positionals.front());
     }
     throw UsageError("알 수 없는 명령입니다: " + positionals.front(), "");
@@ -229,11 +234,13 @@ Parsed parse(const std::vector<std::string>& arguments) {
   const std::string helpFor = joined(command->words);
   parsed.command = command;
   std::vector<std::string>& operands = parsed.invocation.operands;
-  operands.assign(positionals.begin() + static_cast<std::ptrdiff_t>(command->words.size()), positionals.end());
+  operands.assign(positionals.begin() + static_cast<std::ptrdiff_t>(command->words.size()),
+                  positionals.end());
   const std::size_t expected = command->operands.size();
   if (operands.size() < expected) {
-    throw UsageError(std::string("인수가 부족합니다: ") + command->operands[operands.size()] + "이(가) 필요합니다.",
-                     helpFor);
+    throw UsageError(
+        std::string("인수가 부족합니다: ") + command->operands[operands.size()] + "이(가) 필요합니다.",
+        helpFor);
   }
   if (operands.size() > expected) {
     throw UsageError("인수가 너무 많습니다: " + operands[expected], helpFor);
@@ -259,7 +266,8 @@ Parsed parse(const std::vector<std::string>& arguments) {
     if (option->exclusiveGroup != 0) {
       const Option*& chosen = chosenInGroup[option->exclusiveGroup];
       if (chosen != nullptr && chosen != option) {
-        throw UsageError(std::string("함께 쓸 수 없는 옵션입니다: ") + chosen->name + ", " + given.name, helpFor);
+        throw UsageError(std::string("함께 쓸 수 없는 옵션입니다: ") + chosen->name + ", " + given.name,
+                         helpFor);
       }
       chosen = option;
     }
@@ -323,7 +331,8 @@ const std::vector<Command>& commands() {
         cpuOption},
        "소리 파일을 받아써 표준 출력에 씁니다",
        "libsndfile이 읽는 소리 파일(WAV, FLAC, Ogg 등)을 16 kHz 모노로 바꿔 녹음과 같은 8초 조각으로\n"
-       "나누고 차례로 인식합니다. 노트는 만들지 않습니다. 기본 출력은 구간마다 '[시:분:초] 텍스트' 한 줄입니다.\n",
+       "나누고 차례로 인식합니다. 노트는 만들지 않습니다. 기본 출력은 구간마다 '[시:분:초] 텍스트' 한 "
+       "줄입니다.\n",
        transcribe},
       {{"model", "download"},
        {},
@@ -331,12 +340,7 @@ const std::vector<Command>& commands() {
        "Whisper 모델(ggml-base.bin)을 내려받아 검증한 뒤 설치합니다",
        "크기와 SHA-256이 맞는 파일만 설치된 모델을 바꿉니다 (SAYLOOM_MODEL_URL로 주소를 바꿀 수 있습니다).\n",
        modelDownload},
-      {{"model", "check"},
-       {},
-       {},
-       "설치된 Whisper 모델의 크기와 SHA-256을 확인합니다",
-       "",
-       modelCheck},
+      {{"model", "check"}, {}, {}, "설치된 Whisper 모델의 크기와 SHA-256을 확인합니다", "", modelCheck},
       {{"presets", "export"},
        {"FILE"},
        {},

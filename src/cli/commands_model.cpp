@@ -48,11 +48,13 @@ QCoro::Task<void> modelCheck(const Invocation&) {
   // every 100 ms while it waits (relaxed order: nothing else depends on the value).
   const auto hashed = std::make_shared<std::atomic<double>>(0.0);
   QTimer redraw;
-  QObject::connect(&redraw, &QTimer::timeout, [&bar, hashed] { bar.update(hashed->load(std::memory_order_relaxed)); });
+  QObject::connect(&redraw, &QTimer::timeout,
+                   [&bar, hashed] { bar.update(hashed->load(std::memory_order_relaxed)); });
   redraw.start(100);
   auto check = [settings, hashed] {
-    return modelFileMatches(settings.modelFile, settings.model,
-                            [hashed](double fraction) { hashed->store(fraction, std::memory_order_relaxed); });
+    return modelFileMatches(settings.modelFile, settings.model, [hashed](double fraction) {
+      hashed->store(fraction, std::memory_order_relaxed);
+    });
   };
   const bool matches = co_await runInBackground(std::move(check));
   redraw.stop();

@@ -99,8 +99,8 @@ QCoro::Task<void> transcribe(const Invocation& invocation) {
   auto progress = [&bar](std::int64_t done, std::int64_t expected) {
     bar.update(static_cast<double>(done) / static_cast<double>(expected), chunkCount(done, expected));
   };
-  const FileTranscription result = co_await transcribeSoundFile(recognizer, sound, language, cpuOnly(invocation),
-                                                                std::move(progress), invocation.stop);
+  const FileTranscription result = co_await transcribeSoundFile(
+      recognizer, sound, language, cpuOnly(invocation), std::move(progress), invocation.stop);
   bar.finish();
 
   if (invocation.has("--json")) {
@@ -110,7 +110,8 @@ QCoro::Task<void> transcribe(const Invocation& invocation) {
                {"durationSeconds", result.seconds},
                {"entries", result.entries}});
   } else if (invocation.has("--srt") || invocation.has("--vtt")) {
-    printOut(subtitles::text(result.entries, invocation.has("--srt") ? SubtitleFormat::srt : SubtitleFormat::webVtt));
+    printOut(subtitles::text(result.entries,
+                             invocation.has("--srt") ? SubtitleFormat::srt : SubtitleFormat::webVtt));
   } else {
     std::string out;
     for (const TranscriptEntry& entry : result.entries) {

@@ -1,11 +1,11 @@
 // sayloom-cli: the notes, exports, recognition, model and presets of Sayloom from a terminal, on
 // the same libraries and data folder as the application, without a window.
-#include <QCoreApplication>
-#include <QCoro/QCoroTask>
-#include <QSocketNotifier>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QCoro/QCoroTask>
+#include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
 #include <stop_token>

@@ -12,7 +12,8 @@ namespace {
 constexpr int barWidth = 30;
 }
 
-ProgressBar::ProgressBar(std::string label) : m_label(std::move(label)), m_terminal(isatty(STDERR_FILENO) == 1) {}
+ProgressBar::ProgressBar(std::string label)
+    : m_label(std::move(label)), m_terminal(isatty(STDERR_FILENO) == 1) {}
 
 ProgressBar::~ProgressBar() { finish(); }
 

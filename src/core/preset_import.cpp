@@ -13,7 +13,8 @@ std::vector<OverlayPreset> read(const std::filesystem::path& file) {
   return PresetDocument::read(AtomicFile::readBytes(file)).Presets;
 }
 
-std::vector<OverlayPreset> withCopies(std::vector<OverlayPreset> presets, const std::vector<OverlayPreset>& imported) {
+std::vector<OverlayPreset> withCopies(std::vector<OverlayPreset> presets,
+                                      const std::vector<OverlayPreset>& imported) {
   if (presets.size() + imported.size() > PresetDocument::maxPresets) {
     throw NativeError::message(messages::tooManyPresetsImported);
   }

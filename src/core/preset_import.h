@@ -23,7 +23,8 @@ std::vector<OverlayPreset> read(const std::filesystem::path& file);
 // `presets` followed by a copy of each of `imported`, in order: its name and every setting, a new
 // Id, kind "Custom", disabled and not built in. Throws NativeError(tooManyPresetsImported) when
 // that would make more than 64 presets.
-std::vector<OverlayPreset> withCopies(std::vector<OverlayPreset> presets, const std::vector<OverlayPreset>& imported);
+std::vector<OverlayPreset> withCopies(std::vector<OverlayPreset> presets,
+                                      const std::vector<OverlayPreset>& imported);
 
 }  // namespace preset_import
 

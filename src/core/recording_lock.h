@@ -18,7 +18,8 @@
 namespace sayloom {
 
 namespace messages {
-inline constexpr const char* noteBeingRecorded = "이 노트는 지금 앱에서 녹음 중입니다. 녹음을 중지한 뒤 다시 시도해 주세요.";
+inline constexpr const char* noteBeingRecorded =
+    "이 노트는 지금 앱에서 녹음 중입니다. 녹음을 중지한 뒤 다시 시도해 주세요.";
 }  // namespace messages
 
 class RecordingLock {

@@ -59,7 +59,8 @@ std::vector<SubtitleCue> cues(const std::vector<TranscriptEntry>& entries) {
   made.reserve(entries.size());
   for (const TranscriptEntry& entry : entries) {
     SubtitleCue cue{std::clamp<std::int64_t>(entry.startTimeMs, 0, maxStart),
-                    std::max<std::int64_t>(entry.endTimeMs, 0), {}};
+                    std::max<std::int64_t>(entry.endTimeMs, 0),
+                    {}};
     appendLines(entry.text, cue.lines);
     if (cue.lines.empty()) {
       continue;  // a translation alone is not shown without its text

@@ -91,10 +91,10 @@ QCoro::Task<void> NoteExporter::exportSubtitles(SubtitleFormat format) {
   if (note == nullptr) {
     co_return;
   }
-  const QString filter = format == SubtitleFormat::srt ? QStringLiteral("SubRip (*.srt)")
-                                                       : QStringLiteral("WebVTT (*.vtt)");
-  co_await exportText(subtitles::text(note->segments, format), subtitleFileName(*note, QLocale::system(), format),
-                      filter);
+  const QString filter =
+      format == SubtitleFormat::srt ? QStringLiteral("SubRip (*.srt)") : QStringLiteral("WebVTT (*.vtt)");
+  co_await exportText(subtitles::text(note->segments, format),
+                      subtitleFileName(*note, QLocale::system(), format), filter);
 }
 
 QCoro::Task<void> NoteExporter::exportText(std::string text, QString suggestedName, QString filter) {
@@ -106,7 +106,9 @@ QCoro::Task<void> NoteExporter::exportText(std::string text, QString suggestedNa
     co_return;
   }
   const AppStatus::WorkScope work(m_status);
-  auto write = [text = std::move(text), destination = toPath(*chosen)] { AtomicFile::writeBytes(text, destination); };
+  auto write = [text = std::move(text), destination = toPath(*chosen)] {
+    AtomicFile::writeBytes(text, destination);
+  };
   co_await m_status.attempt(runInBackground(std::move(write)));
 }
 

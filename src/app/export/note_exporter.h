@@ -1,7 +1,7 @@
 #pragma once
 // Hands the selected note to the user as ordinary files: its whole recording as one WAV file, its
-// transcript as text and as SubRip or WebVTT subtitles, each to a place chosen in the save dialog. The audio is not exported
-// while a recording runs.
+// transcript as text and as SubRip or WebVTT subtitles, each to a place chosen in the save dialog.
+// The audio is not exported while a recording runs.
 //
 // Thread contract: main thread only; the files are written on a worker thread and awaited, and
 // `working` stays set meanwhile so that shutdown waits for them.

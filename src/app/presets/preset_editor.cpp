@@ -20,7 +20,6 @@ constexpr std::size_t maxUndoSnapshots = 50;
 constexpr std::size_t minGradientStops = 2;
 constexpr std::size_t maxGradientStops = 8;
 
-
 std::filesystem::path pathOf(const QString& path) { return std::filesystem::path(path.toStdString()); }
 
 }  // namespace
@@ -230,7 +229,8 @@ QCoro::Task<void> PresetEditor::importPresets() {
     co_return;
   }
   auto read = [path = pathOf(*chosen)] { return preset_import::read(path); };
-  std::optional<std::vector<OverlayPreset>> imported = co_await m_status.attempt(runInBackground(std::move(read)));
+  std::optional<std::vector<OverlayPreset>> imported =
+      co_await m_status.attempt(runInBackground(std::move(read)));
   if (!imported) {
     co_return;
   }

@@ -20,7 +20,8 @@ namespace sayloom {
 
 namespace messages {
 // The status once the recognition of a recording or a recovery has ended.
-inline constexpr const char* transcriptSaved = "기기에 저장했습니다. 회의록을 확인하거나 클라우드에 연결할 수 있습니다.";
+inline constexpr const char* transcriptSaved =
+    "기기에 저장했습니다. 회의록을 확인하거나 클라우드에 연결할 수 있습니다.";
 }  // namespace messages
 
 class AppStatus;

@@ -32,7 +32,8 @@ platform::SoundFileReader openReader(const std::filesystem::path& file) {
 // The scale libsoxr converts with (x × 32,768, rounded, held within the 16-bit range), so that the
 // samples of a 16-bit file come through unchanged.
 std::int16_t toSample(float value) {
-  return static_cast<std::int16_t>(std::lrint(std::clamp(static_cast<double>(value) * 32'768.0, -32'768.0, 32'767.0)));
+  return static_cast<std::int16_t>(
+      std::lrint(std::clamp(static_cast<double>(value) * 32'768.0, -32'768.0, 32'767.0)));
 }
 
 }  // namespace
@@ -49,7 +50,8 @@ SoundFileChunker::SoundFileChunker(const std::filesystem::path& file) : m_reader
 SoundFileChunker::~SoundFileChunker() = default;
 
 std::int64_t SoundFileChunker::expectedChunks() const {
-  const double samples = std::ceil(static_cast<double>(m_reader.frames()) * outputRate / m_reader.sampleRate());
+  const double samples =
+      std::ceil(static_cast<double>(m_reader.frames()) * outputRate / m_reader.sampleRate());
   return static_cast<std::int64_t>(std::ceil(samples / static_cast<double>(samplesPerChunk)));
 }
 
@@ -97,8 +99,8 @@ QCoro::Task<std::shared_ptr<SoundFileChunker>> openSoundFile(std::filesystem::pa
 }
 
 QCoro::Task<FileTranscription> transcribeSoundFile(WhisperRecognitionService& recognizer,
-                                                   std::shared_ptr<SoundFileChunker> sound, std::string language,
-                                                   bool cpuOnly,
+                                                   std::shared_ptr<SoundFileChunker> sound,
+                                                   std::string language, bool cpuOnly,
                                                    std::function<void(std::int64_t, std::int64_t)> progress,
                                                    std::stop_token stop) {
   const std::int64_t expected = sound->expectedChunks();
