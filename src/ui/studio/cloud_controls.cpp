@@ -5,7 +5,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include "app/app_model.h"
@@ -33,11 +32,9 @@ CloudControls::CloudControls(AppModel& model, QWidget* parent) : QFrame(parent) 
   header->addWidget(icon);
   header->addWidget(makeHeading(QStringLiteral("클라우드")), 1);
 
-  auto* pages = new QStackedWidget(this);
-  layout->addWidget(pages);
 
   // Signed out.
-  auto* signedOut = new QWidget(pages);
+  auto* signedOut = new QWidget(this);
   auto* outLayout = new QHBoxLayout(signedOut);
   outLayout->setContentsMargins(0, 0, 0, 0);
   outLayout->addWidget(makeCaption(invitation, signedOut), 1);
@@ -47,10 +44,10 @@ CloudControls::CloudControls(AppModel& model, QWidget* parent) : QFrame(parent) 
   });
   onClick(signIn, [&cloud] { cloud.signingIn() ? cloud.cancelSignIn() : cloud.signIn(); });
   outLayout->addWidget(signIn);
-  pages->addWidget(signedOut);
+  layout->addWidget(signedOut);
 
   // Signed in.
-  auto* signedIn = new QWidget(pages);
+  auto* signedIn = new QWidget(this);
   auto* inLayout = new QGridLayout(signedIn);
   inLayout->setContentsMargins(0, 0, 0, 0);
   auto* workspace = new QComboBox(signedIn);
@@ -75,15 +72,12 @@ CloudControls::CloudControls(AppModel& model, QWidget* parent) : QFrame(parent) 
   inLayout->addWidget(makeCaption(creditsNote, signedIn), 2, 0, 1, 4);
   inLayout->setColumnStretch(1, 1);
   inLayout->setColumnStretch(3, 1);
-  pages->addWidget(signedIn);
+  layout->addWidget(signedIn);
 
-  follow(pages, &cloud, &CloudSync::profileChanged, [pages, &cloud] {
-    pages->setCurrentIndex(cloud.profile() ? 1 : 0);
-    // The card is as tall as the page shown, not as the tallest page.
-    for (int i = 0; i < pages->count(); ++i) {
-      pages->widget(i)->setSizePolicy(QSizePolicy::Preferred,
-                                      i == pages->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored);
-    }
+  // One of the two at a time (not a stack, which would be as tall as its tallest wrapped page).
+  follow(this, &cloud, &CloudSync::profileChanged, [signedOut, signedIn, &cloud] {
+    signedOut->setVisible(!cloud.profile());
+    signedIn->setVisible(cloud.profile().has_value());
   });
 
   // A save needs a selected note, a chosen workspace and nothing else running.
