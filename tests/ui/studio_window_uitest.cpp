@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTextBrowser>
@@ -383,10 +384,30 @@ TEST_F(StudioWindowTest, HasItsIdentifierTitleAndSizes) {
             (QStringList{QStringLiteral("어두운 화면"), QStringLiteral("밝은 화면"), QStringLiteral("복잡한 화면")}));
 }
 
-TEST_F(StudioWindowTest, DefaultSizeBeforeTheWindowSystemHasASay) {
+TEST(StudioWindowSize, DefaultSizeShrinksToTheScreenButNotBelowTheMinimum) {
+  const struct {
+    QSize available;
+    QSize expected;
+  } cases[] = {
+      {{2560, 1400}, {1320, 860}},  // room to spare
+      {{1336, 908}, {1320, 860}},   // just enough, frame included
+      {{1280, 1000}, {1264, 860}},  // a 1280 wide screen: narrower
+      {{1366, 740}, {1320, 692}},   // a short screen: lower
+      {{1024, 600}, {1060, 690}},   // smaller than the minimum: the minimum
+  };
+  for (const auto& each : cases) {
+    EXPECT_EQ(ui::StudioWindow::fittedSize(each.available), each.expected) << each.available.width();
+  }
+}
+
+TEST_F(StudioWindowTest, FirstSizeFitsTheScreen) {
   makeStudio();
   ui::StudioWindow fresh(*m_model, {[] {}, [] {}, [] { return false; }});
-  EXPECT_EQ(fresh.size(), QSize(1320, 860));
+  EXPECT_EQ(fresh.size(), ui::StudioWindow::fittedSize(fresh.screen()->availableGeometry().size()));
+  fresh.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh));
+  const QRect frame = fresh.frameGeometry();
+  EXPECT_TRUE(fresh.screen()->geometry().contains(frame)) << frame.width() << "x" << frame.height();
 }
 
 TEST_F(StudioWindowTest, EmptyTranscriptTitlesFollowTheRecording) {

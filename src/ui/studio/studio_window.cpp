@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -27,8 +28,8 @@ StudioWindow::StudioWindow(AppModel& model, Shell shell, QWidget* parent)
     : QMainWindow(parent), m_model(model), m_shell(std::move(shell)) {
   setObjectName(QStringLiteral("studio"));
   setWindowTitle(QStringLiteral("Sayloom · Studio"));
-  setMinimumSize(1060, 690);
-  resize(1320, 860);
+  setMinimumSize(minimumContentSize);
+  resize(screen() != nullptr ? fittedSize(screen()->availableGeometry().size()) : defaultSize);
   setStyleSheet(studioStyleSheet());
 
   m_splitter = new QSplitter(Qt::Horizontal, this);
@@ -114,6 +115,12 @@ void StudioWindow::buildToolBar() {
 
   QAction* settings = bar->addAction(Icons::icon(QStringLiteral("slider.horizontal.3")), QStringLiteral("설정"));
   onTrigger(settings, [this] { m_shell.openSettings(); });
+}
+
+QSize StudioWindow::fittedSize(const QSize& available) {
+  // Room for the title bar and borders the window manager adds around the content.
+  constexpr QSize frame{16, 48};
+  return defaultSize.boundedTo(available - frame).expandedTo(minimumContentSize);
 }
 
 void StudioWindow::showWarning() {

@@ -4,6 +4,7 @@
 // and redo of preset edits, the overlay menu, settings and quit), the status line, and the alert
 // for the model's warnings. Main thread only.
 #include <QMainWindow>
+#include <QSize>
 #include <functional>
 
 class QMessageBox;
@@ -39,6 +40,11 @@ public:
   QMessageBox* warningBox() const { return m_warningBox; }
 
   static inline const QString warningTitle = QStringLiteral("확인이 필요합니다");
+  static constexpr QSize defaultSize{1320, 860};
+  static constexpr QSize minimumContentSize{1060, 690};
+  // The first size on a screen whose free area is `available`: the default size, made smaller to
+  // leave room for the window frame on a smaller screen, but never below the minimum.
+  static QSize fittedSize(const QSize& available);
 
 protected:
   void closeEvent(QCloseEvent* event) override;
