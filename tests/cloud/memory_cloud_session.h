@@ -1,0 +1,183 @@
+#pragma once
+// An account session whose cloud lives in memory: the document database's reads, paged listings,
+// creates with the "must not exist" precondition (409) and patches with the update-time
+// precondition (400) and field-path masks, and callable functions answered by test handlers. Every
+// request is logged; `fault` may throw before a request is answered (a dropped connection) and
+// `hold` keeps requests waiting until it is cleared. Main thread only.
+#include <QCoroTimer>
+#include <QUrlQuery>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/cloud/cloud_session.h"
+#include "core/cloud_contract.h"
+#include "core/native_error.h"
+
+namespace sayloom::test {
+
+class MemoryCloudSession final : public CloudSession {
+public:
+  using json = nlohmann::json;
+  using Function = std::function<json(const json& data)>;
+
+  MemoryCloudSession() {
+    functions["consumeCredits"] = [this](const json& data) {
+      chargeKeys.push_back(data.value("idempotencyKey", ""));
+      return json{{"shortfall", 0}, {"balance", {{"paidRemaining", 3600}}}};
+    };
+    functions["translate"] = [](const json& data) {
+      return json{{"translatedText", "[" + data.value("targetLanguage", "") + "] " + data.value("text", "")}};
+    };
+  }
+
+  void signIn(std::string uid) { m_stored = StoredCredential{{std::move(uid), "", ""}, "refresh"}; }
+  void signOut() { m_stored.reset(); }
+
+  // A stored document, by path relative to the database root.
+  json& document(const std::string& path) { return documents.at(path); }
+  void put(const std::string& path, json fields) {
+    documents[path] = {{"name", std::string(CloudContract::root) + "/" + path},
+                       {"fields", std::move(fields)},
+                       {"updateTime", nextStamp()}};
+  }
+  // The paths of the stored documents directly inside `collection`.
+  std::vector<std::string> children(const std::string& collection) const {
+    std::vector<std::string> found;
+    for (const auto& [path, document] : documents) {
+      if (path.starts_with(collection + "/") && path.find('/', collection.size() + 1) == std::string::npos) {
+        found.push_back(path);
+      }
+    }
+    return found;
+  }
+  // How many logged requests start with `prefix` ("PATCH /workspaces/...").
+  int count(const std::string& prefix) const {
+    int n = 0;
+    for (const std::string& line : log) {
+      n += line.starts_with(prefix) ? 1 : 0;
+    }
+    return n;
+  }
+
+  const std::optional<StoredCredential>& stored() const override { return m_stored; }
+
+  QCoro::Task<std::string> token(std::optional<std::string> expectedUID) override {
+    checkAccount(expectedUID);
+    co_return "token";
+  }
+
+  QCoro::Task<json> callable(std::string name, json data, bool,
+                             std::optional<std::string> expectedUID) override {
+    checkAccount(expectedUID);
+    co_await wait("CALL " + name);
+    const auto found = functions.find(name);
+    if (found == functions.end()) {
+      throw NativeError::http(404);
+    }
+    co_return found->second(data);
+  }
+
+  QCoro::Task<json> firestore(std::string method, std::string path, std::optional<json> body,
+                              std::string uid) override {
+    checkAccount(uid);
+    co_await wait(method + " " + path);
+    co_return answer(method, path, body.value_or(json::object()));
+  }
+
+  std::map<std::string, json> documents;
+  std::map<std::string, Function> functions;
+  std::vector<std::string> chargeKeys;
+  std::vector<std::string> log;
+  // Called with each logged request before it is answered; may throw.
+  std::function<void(const std::string& request)> fault;
+  bool hold = false;
+
+private:
+  void checkAccount(const std::optional<std::string>& expected) const {
+    if (!m_stored || (expected && *expected != m_stored->profile.userId)) {
+      throw NativeError::message("이 노트를 연결한 계정으로 로그인해 주세요.");
+    }
+  }
+
+  QCoro::Task<void> wait(std::string request) {
+    log.push_back(request);
+    while (hold) {
+      co_await QCoro::sleepFor(std::chrono::milliseconds(5));
+    }
+    if (fault) {
+      fault(request);
+    }
+  }
+
+  std::string nextStamp() {
+    ++m_clock;
+    return "2026-01-01T00:00:00." + std::to_string(100000 + m_clock) + "Z";
+  }
+
+  static std::string relative(const std::string& name) { return name.substr(CloudContract::root.size() + 1); }
+
+  json answer(const std::string& method, const std::string& path, const json& body) {
+    const std::size_t question = path.find('?');
+    const std::string where =
+        path.substr(1, question == std::string::npos ? std::string::npos : question - 1);
+    const QUrlQuery query(
+        QString::fromStdString(question == std::string::npos ? "" : path.substr(question + 1)));
+    if (method == "POST" && path == ":commit") {
+      const json& update = body["writes"][0]["update"];
+      const std::string target = relative(update["name"].get<std::string>());
+      if (documents.contains(target)) {
+        throw NativeError::http(409);
+      }
+      put(target, update["fields"]);
+      return json::object();
+    }
+    if (method == "GET" && query.hasQueryItem(QStringLiteral("pageSize"))) {
+      json page = {{"documents", json::array()}};
+      for (const std::string& child : children(where)) {
+        page["documents"].push_back(documents[child]);
+      }
+      return page;
+    }
+    const auto found = documents.find(where);
+    if (found == documents.end()) {
+      throw NativeError::http(404);
+    }
+    if (method == "GET") {
+      return found->second;
+    }
+    // PATCH: the precondition, then each mask from the body (a missing value deletes the field).
+    const std::string stamp =
+        query.queryItemValue(QStringLiteral("currentDocument.updateTime"), QUrl::FullyDecoded).toStdString();
+    if (stamp != found->second["updateTime"].get<std::string>()) {
+      throw NativeError::http(400);
+    }
+    json& fields = found->second["fields"];
+    for (const QString& mask :
+         query.allQueryItemValues(QStringLiteral("updateMask.fieldPaths"), QUrl::FullyDecoded)) {
+      const std::string fieldPath = mask.toStdString();
+      const std::size_t dot = fieldPath.find(".`");
+      if (dot == std::string::npos) {
+        if (body["fields"].contains(fieldPath)) {
+          fields[fieldPath] = body["fields"][fieldPath];
+        } else {
+          fields.erase(fieldPath);
+        }
+        continue;
+      }
+      const std::string map = fieldPath.substr(0, dot);
+      const std::string key = fieldPath.substr(dot + 2, fieldPath.size() - dot - 3);
+      fields[map]["mapValue"]["fields"][key] = body["fields"][map]["mapValue"]["fields"][key];
+    }
+    found->second["updateTime"] = nextStamp();
+    return found->second;
+  }
+
+  std::optional<StoredCredential> m_stored;
+  long m_clock = 0;
+};
+
+}  // namespace sayloom::test
