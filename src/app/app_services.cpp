@@ -2,8 +2,11 @@
 #include "app/app_services.h"
 
 #include "app/audio_capture.h"
+#include "app/cloud/account_cloud_sync.h"
 #include "app/cloud/cloud_sync.h"
 #include "platform/logind_sleep_watcher.h"
+#include "platform/secret_store.h"
+#include "platform/web_browser.h"
 
 namespace sayloom {
 
@@ -18,6 +21,9 @@ AppServices AppServices::platformDefaults() {
   services.displayList = std::make_unique<platform::DesktopDisplayList>();
   services.settings = std::make_unique<platform::DesktopSettingsStore>();
   services.makeCapture = [] { return std::make_unique<AudioCapture>(); };
+  services.cloud = std::make_unique<AccountCloudSync>(
+      std::make_unique<FirebaseAccount>(std::make_unique<platform::LibsecretStore>()),
+      std::make_unique<platform::DesktopWebBrowser>());
   return services;
 }
 

@@ -1,0 +1,258 @@
+// The cloud part of the model with an account.
+#include "app/cloud/account_cloud_sync.h"
+
+#include <QUrlQuery>
+#include <QUuid>
+#include <algorithm>
+
+#include "app/app_status.h"
+#include "app/notes/note_library.h"
+#include "core/cloud_contract.h"
+#include "core/cloud_notes_rules.h"
+#include "platform/web_browser.h"
+
+namespace sayloom {
+
+namespace {
+const char* const workspacesUnreadable =
+    "계정은 기기에 보관되어 있습니다. 온라인에서 워크스페이스를 다시 불러와 주세요.";
+const char* const savedToCloud = "클라우드 노트에 저장했습니다";
+const char* const liveSyncStopped = "클라우드 번역을 중지했습니다. 로컬 녹음은 계속됩니다. ";
+
+QString origin() { return QString::fromUtf8(CloudContract::origin.data(), CloudContract::origin.size()); }
+}  // namespace
+
+AccountCloudSync::AccountCloudSync(std::unique_ptr<AccountSession> account,
+                                   std::unique_ptr<platform::WebBrowser> browser, QObject* parent)
+    : CloudSync(parent), m_account(std::move(account)), m_browser(std::move(browser)) {}
+
+AccountCloudSync::~AccountCloudSync() {
+  if (m_login) {
+    m_login->cancel();
+  }
+}
+
+QUrl AccountCloudSync::pairingPage(const QString& pairingID) {
+  return QUrl(origin() + QStringLiteral("/desktop-auth?p=") + pairingID);
+}
+
+QUrl AccountCloudSync::notePage(const std::optional<std::string>& workspaceID,
+                                const std::optional<std::string>& cloudNoteID) {
+  if (!workspaceID || !cloudNoteID) {
+    return QUrl(origin() + QStringLiteral("/notes"));
+  }
+  QUrl url(origin() + QStringLiteral("/note"));
+  QUrlQuery query;
+  query.addQueryItem(QStringLiteral("w"), QString::fromStdString(*workspaceID));
+  query.addQueryItem(QStringLiteral("n"), QString::fromStdString(*cloudNoteID));
+  url.setQuery(query);
+  return url;
+}
+
+void AccountCloudSync::attach(CloudContext context) { m_context.emplace(std::move(context)); }
+
+CloudNotesService& AccountCloudSync::service() {
+  if (!m_service) {
+    NoteLibrary* library = &m_context->library;
+    m_service = std::make_unique<CloudNotesService>(
+        *m_account, [library](NativeNote note) { return library->save(std::move(note)); });
+  }
+  return *m_service;
+}
+
+const CloudWorkspace* AccountCloudSync::workspace(const std::string& id) const {
+  const auto found = std::find_if(workspaces().begin(), workspaces().end(),
+                                  [&](const CloudWorkspace& workspace) { return workspace.id == id; });
+  return found == workspaces().end() ? nullptr : &*found;
+}
+
+QCoro::Task<void> AccountCloudSync::loadWorkspaces() {
+  const std::vector<CloudWorkspace> listed = co_await service().workspaces();
+  setWorkspaces(listed);
+  setWorkspaceID(listed.empty() ? QString() : QString::fromStdString(listed.front().id));
+}
+
+QCoro::Task<bool> AccountCloudSync::restore() {
+  AppStatus& status = m_context->status;
+  std::optional<FirebaseProfile> profile;
+  try {
+    profile = co_await m_account->restore();
+  } catch (...) {
+    status.warnCurrentException();
+    co_return false;
+  }
+  setProfile(profile);
+  if (profile) {
+    bool listed = false;
+    try {
+      co_await loadWorkspaces();
+      listed = true;
+    } catch (...) {
+    }
+    if (!listed) {
+      status.warn(QString::fromUtf8(workspacesUnreadable));
+    }
+  }
+  co_return true;
+}
+
+bool AccountCloudSync::bindLiveNote(NativeNote& note, const QString& language, bool modelReady) const {
+  const CloudWorkspace* chosen = workspace(workspaceID().toStdString());
+  if (!modelReady || !profile() || chosen == nullptr) {
+    return false;
+  }
+  note.workspaceId = chosen->id;
+  note.cloudOwnerId = profile()->userId;
+  note.translationLanguage = language.toStdString();
+  return true;
+}
+
+void AccountCloudSync::signIn() {
+  if (signingIn()) {
+    return;
+  }
+  setSigningIn(true);
+  const QString pairingID = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+  m_browser->open(pairingPage(pairingID));
+  TaskHandle handle;
+  m_login = handle;
+  handle.attach(pair(pairingID, handle));
+}
+
+QCoro::Task<void> AccountCloudSync::pair(QString pairingID, TaskHandle handle) {
+  try {
+    const FirebaseProfile profile = co_await m_account->signIn(pairingID.toStdString(), handle.token());
+    setProfile(profile);
+    co_await loadWorkspaces();
+  } catch (...) {
+    if (!handle.cancelled()) {
+      m_context->status.warnCurrentException();
+    }
+  }
+  // signIn refuses while this pairing runs, so the flag is still this pairing's.
+  m_login.reset();
+  setSigningIn(false);
+}
+
+void AccountCloudSync::cancelSignIn() {
+  if (m_login) {
+    m_login->cancel();
+  }
+}
+
+QCoro::Task<void> AccountCloudSync::signOut() {
+  cancelSignIn();
+  try {
+    co_await m_account->signOut();
+  } catch (...) {
+    m_context->status.warnCurrentException();
+  }
+  // The session forgets the account in memory even when the secret store refuses to delete it,
+  // so the account is not shown any more either way.
+  setProfile(std::nullopt);
+  setWorkspaces({});
+  setWorkspaceID(QString());
+}
+
+QCoro::Task<void> AccountCloudSync::reloadWorkspaces() {
+  try {
+    co_await loadWorkspaces();
+  } catch (...) {
+    m_context->status.warnCurrentException();
+  }
+}
+
+QCoro::Task<void> AccountCloudSync::syncSelected(bool translate) {
+  NoteLibrary& library = m_context->library;
+  AppStatus& status = m_context->status;
+  const NativeNote* selected = library.selectedNote();
+  const CloudWorkspace* chosen = workspace(workspaceID().toStdString());
+  if (m_context->busy() || selected == nullptr || chosen == nullptr) {
+    co_return;
+  }
+  const AppStatus::WorkScope work(status);
+  NativeNote note = *selected;
+  const CloudWorkspace target = *chosen;
+  if (translate) {
+    note.translationLanguage = m_context->translationLanguage().toStdString();
+  }
+  bool failed = false;
+  try {
+    NativeNote synced = co_await service().sync(note, target, translate);
+    if (NativeNote* listed = library.find(QString::fromStdString(synced.id))) {
+      *listed = std::move(synced);
+      library.noteChanged();
+    }
+    m_context->refreshOverlays();
+    status.setStatus(QString::fromUtf8(savedToCloud));
+  } catch (...) {
+    status.warnCurrentException();
+    failed = true;
+  }
+  if (failed) {
+    // The service saved whatever progress it made.
+    co_await library.reload();
+  }
+}
+
+QCoro::Task<void> AccountCloudSync::syncLiveNote(QString noteID, bool translate) {
+  NoteLibrary& library = m_context->library;
+  const NativeNote* note = library.find(noteID);
+  if (note == nullptr || !note->workspaceId) {
+    co_return;
+  }
+  const CloudWorkspace* chosen = workspace(*note->workspaceId);
+  if (chosen == nullptr) {
+    co_return;
+  }
+  const CloudWorkspace target = *chosen;
+  QString failure;
+  try {
+    const NativeNote synced = co_await service().sync(*note, target, translate);
+    // The recording may have moved on during the sync: nothing recorded meanwhile is lost.
+    NativeNote* current = library.find(noteID);
+    NativeNote merged = current != nullptr ? CloudNotes::mergeLocal(synced, *current) : synced;
+    if (current != nullptr) {
+      *current = merged;
+      library.noteChanged();
+    }
+    co_await library.save(merged);
+    m_context->refreshOverlays();
+    co_return;
+  } catch (...) {
+    failure = currentExceptionText();
+  }
+
+  // The stored copy holds everything the service saved; the stop second ends the live syncs of
+  // this note while the recording goes on.
+  const std::optional<NativeNote> stored = co_await library.stored(noteID);
+  NativeNote* current = library.find(noteID);
+  if (current == nullptr) {
+    m_context->status.warn(QString::fromUtf8(liveSyncStopped) + failure);
+    co_return;
+  }
+  NativeNote merged = *current;
+  if (stored) {
+    merged = CloudNotes::mergeLocal(*stored, *current);
+    if (!stored->cloudTranslationStoppedAtSeconds) {
+      merged.cloudTranslationStoppedAtSeconds = CloudNotes::wholeSeconds(current->durationSeconds);
+    }
+  } else {
+    merged.cloudTranslationStoppedAtSeconds = CloudNotes::wholeSeconds(current->durationSeconds);
+  }
+  *current = merged;
+  library.noteChanged();
+  m_context->status.warn(QString::fromUtf8(liveSyncStopped) + failure);
+  try {
+    co_await library.save(merged);
+  } catch (...) {
+    m_context->status.warnCurrentException();
+  }
+}
+
+void AccountCloudSync::openWebNote() {
+  const NativeNote* note = m_context->library.selectedNote();
+  m_browser->open(note != nullptr ? notePage(note->workspaceId, note->cloudNoteId) : notePage({}, {}));
+}
+
+}  // namespace sayloom

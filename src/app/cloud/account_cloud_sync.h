@@ -1,0 +1,63 @@
+#pragma once
+// The cloud part of the model with an account: restores the stored account at start and reads
+// its workspaces, pairs through the browser and forgets the account, saves the selected note to
+// the chosen workspace, keeps a live-translated recording in step with the cloud, and opens notes
+// in the web application. Every failure becomes the model's warning; local audio and notes are
+// never lost to it (what the sync saved is merged with what was recorded meanwhile).
+//
+// Thread contract: main thread only; the account and the notes service interleave only at their
+// awaits, and the notes service refuses a second sync while one runs.
+#include <QUrl>
+#include <memory>
+#include <optional>
+
+#include "app/cloud/account_session.h"
+#include "app/cloud/cloud_notes_service.h"
+#include "app/cloud/cloud_sync.h"
+#include "app/task_handle.h"
+
+namespace sayloom {
+
+namespace platform {
+class WebBrowser;
+}
+
+class AccountCloudSync final : public CloudSync {
+  Q_OBJECT
+
+public:
+  AccountCloudSync(std::unique_ptr<AccountSession> account, std::unique_ptr<platform::WebBrowser> browser,
+                   QObject* parent = nullptr);
+  ~AccountCloudSync() override;
+
+  // The web application's pairing page for `pairingID`, its note page and its note list.
+  static QUrl pairingPage(const QString& pairingID);
+  static QUrl notePage(const std::optional<std::string>& workspaceID,
+                       const std::optional<std::string>& cloudNoteID);
+
+  void attach(CloudContext context) override;
+  QCoro::Task<bool> restore() override;
+  bool bindLiveNote(NativeNote& note, const QString& language, bool modelReady) const override;
+  QCoro::Task<void> syncLiveNote(QString noteID, bool translate) override;
+  void cancelSignIn() override;
+  void signIn() override;
+  QCoro::Task<void> signOut() override;
+  QCoro::Task<void> reloadWorkspaces() override;
+  QCoro::Task<void> syncSelected(bool translate) override;
+  void openWebNote() override;
+
+private:
+  QCoro::Task<void> pair(QString pairingID, TaskHandle handle);
+  // Lists the workspaces and chooses the first; throws the listing's failure.
+  QCoro::Task<void> loadWorkspaces();
+  const CloudWorkspace* workspace(const std::string& id) const;
+  CloudNotesService& service();
+
+  std::unique_ptr<AccountSession> m_account;
+  std::unique_ptr<platform::WebBrowser> m_browser;
+  std::optional<CloudContext> m_context;
+  std::unique_ptr<CloudNotesService> m_service;
+  std::optional<TaskHandle> m_login;
+};
+
+}  // namespace sayloom
