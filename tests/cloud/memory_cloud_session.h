@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "app/cloud/cloud_session.h"
+#include "app/cloud/account_session.h"
 #include "core/cloud_contract.h"
 #include "core/native_error.h"
 
 namespace sayloom::test {
 
-class MemoryCloudSession final : public CloudSession {
+class MemoryCloudSession final : public AccountSession {
 public:
   using json = nlohmann::json;
   using Function = std::function<json(const json& data)>;
@@ -35,7 +35,31 @@ public:
   }
 
   void signIn(std::string uid) { m_stored = StoredCredential{{std::move(uid), "", ""}, "refresh"}; }
-  void signOut() { m_stored.reset(); }
+  // The web application approves the pairing in progress for account `uid`.
+  void approve(std::string uid) { m_approved = std::move(uid); }
+
+  QCoro::Task<std::optional<FirebaseProfile>> restore() override {
+    if (!restoreFailure.empty()) {
+      throw NativeError::message(restoreFailure);
+    }
+    co_return m_stored ? std::optional(m_stored->profile) : std::nullopt;
+  }
+  QCoro::Task<FirebaseProfile> signIn(std::string pairing, std::stop_token stop) override {
+    pairingID = pairing;
+    m_approved.clear();
+    while (m_approved.empty()) {
+      if (stop.stop_requested()) {
+        throw Cancelled();
+      }
+      co_await QCoro::sleepFor(std::chrono::milliseconds(5));
+    }
+    signIn(m_approved);
+    co_return m_stored->profile;
+  }
+  QCoro::Task<void> signOut() override {
+    m_stored.reset();
+    co_return;
+  }
 
   // A stored document, by path relative to the database root.
   json& document(const std::string& path) { return documents.at(path); }
@@ -95,6 +119,8 @@ public:
   // Called with each logged request before it is answered; may throw.
   std::function<void(const std::string& request)> fault;
   bool hold = false;
+  std::string restoreFailure;  // restore fails with this text when set
+  std::string pairingID;       // of the last pairing
 
 private:
   void checkAccount(const std::optional<std::string>& expected) const {
@@ -177,6 +203,7 @@ private:
   }
 
   std::optional<StoredCredential> m_stored;
+  std::string m_approved;
   long m_clock = 0;
 };
 

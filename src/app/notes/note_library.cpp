@@ -31,9 +31,7 @@ NativeNote* NoteLibrary::find(const QString& id) {
   return nullptr;
 }
 
-const NativeNote* NoteLibrary::find(const QString& id) const {
-  return const_cast<NoteLibrary*>(this)->find(id);
-}
+const NativeNote* NoteLibrary::find(const QString& id) const { return const_cast<NoteLibrary*>(this)->find(id); }
 
 void NoteLibrary::addFirst(NativeNote note) {
   m_notes.insert(m_notes.begin(), std::move(note));
