@@ -54,7 +54,7 @@ public:
       co_await QCoro::sleepFor(std::chrono::milliseconds(5));
     }
     signIn(m_approved);
-    co_return m_stored->profile;
+    co_return FirebaseProfile(m_stored->profile);  // a copy: GCC 12 moves from a co_return operand
   }
   QCoro::Task<void> signOut() override {
     m_stored.reset();

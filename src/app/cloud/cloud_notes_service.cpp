@@ -217,12 +217,9 @@ QCoro::Task<void> CloudNotesService::translateEntries(NativeNote& note, const st
     if (!translation) {
       throw NativeError::message(messages::translationUnreadable);
     }
-    const CloudNotes::TranslationPatch patch = CloudNotes::translationPatch(language, *translation, m_clock);
-    json body = json::object();
-    body["fields"] = CloudContract::fields(patch.fields);
-    const std::string stamp = segment["updateTime"].get<std::string>();
-    co_await m_session->firestore("PATCH", CloudNotes::patchPathOfMasks(segmentPath, patch.masks, stamp),
-                                  std::move(body), uid);
+    CloudNotes::TranslationPatch patch = CloudNotes::translationPatch(language, *translation, m_clock);
+    co_await db.patch(segmentPath, std::move(patch.fields), std::move(patch.masks),
+                      segment["updateTime"].get<std::string>(), uid);
     entry.translation = *translation;
     co_await m_save(note);
   }
