@@ -132,6 +132,32 @@ DocumentPage readDocumentPage(const nlohmann::json& answer) {
 
 std::string percentEncode(std::string_view text) { return escape(text, isAlnum); }
 
+std::string percentDecode(std::string_view text) {
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') {
+      return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+      return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+      return c - 'a' + 10;
+    }
+    return -1;
+  };
+  std::string plain;
+  plain.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 && digit(text[i + 2]) >= 0) {
+      plain.push_back(static_cast<char>(digit(text[i + 1]) * 16 + digit(text[i + 2])));
+      i += 2;
+    } else {
+      plain.push_back(text[i]);
+    }
+  }
+  return plain;
+}
+
 std::string refreshForm(std::string_view refreshToken) {
   const auto unreserved = [](unsigned char c) {
     return isAlnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
@@ -180,7 +206,7 @@ std::string patchPath(std::string_view document, const std::vector<std::string>&
 
 nlohmann::json createCommitBody(std::string_view root, std::string_view document, nlohmann::json fields) {
   nlohmann::json write = {
-      {"update", {{"name", std::string(root) + "/" + std::string(document)}, {"fields", std::move(fields)}}},
+      {"update", {{"name", std::string(root) + "/" + percentDecode(document)}, {"fields", std::move(fields)}}},
       {"currentDocument", {{"exists", false}}},
   };
   return {{"writes", nlohmann::json::array({std::move(write)})}};

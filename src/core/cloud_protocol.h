@@ -61,6 +61,8 @@ inline constexpr int pageSize = 300;
 
 // Every byte except the ASCII letters and digits as %XX (upper-case hexadecimal).
 std::string percentEncode(std::string_view text);
+// Every %XX turned back into its byte; a "%" not followed by two hexadecimal digits stays.
+std::string percentDecode(std::string_view text);
 
 // The token service's form body: grant_type=refresh_token&refresh_token=<token>, with the token
 // escaped except for the unreserved characters (letters, digits, "-", ".", "_", "~").
@@ -79,7 +81,9 @@ std::string patchPath(std::string_view document, const std::vector<std::string>&
                       std::string_view stamp);
 
 // The ":commit" body that creates `document` (relative to `root`) with typed `fields`, refused by
-// the database when the document already exists.
+// the database when the document already exists. `document` is the escaped path of the request
+// address; the resource name in the body is read as it stands, so it carries the identifiers
+// unescaped, naming the same document the address names.
 nlohmann::json createCommitBody(std::string_view root, std::string_view document, nlohmann::json fields);
 
 }  // namespace sayloom::CloudProtocol

@@ -59,7 +59,8 @@ protected:
 
   // The note as last saved to the "disk".
   const NativeNote& savedNote() const { return saved.back(); }
-  std::string notePath() const { return CloudNotes::notePath("w1", "native_N1"); }
+  // The cloud note's name in the database (its address escapes the "_").
+  std::string notePath() const { return "workspaces/w1/notes/native_N1"; }
 
   MemoryCloudSession cloud;
   std::vector<NativeNote> saved;
@@ -117,7 +118,7 @@ TEST_F(CloudNotesServiceTest, FirstSyncLinksBeforeCreatingAndIsRepairedAfterACra
 
 TEST_F(CloudNotesServiceTest, AHiddenCloudNoteIsCreatedLikeAMissingOne) {
   cloud.fault = [&](const std::string& request) {
-    if (request == "GET /" + notePath() && !cloud.documents.contains(notePath())) {
+    if (request == "GET /" + CloudNotes::notePath("w1", "native_N1") && !cloud.documents.contains(notePath())) {
       throw NativeError::http(403);
     }
   };

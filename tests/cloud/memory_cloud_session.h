@@ -15,6 +15,7 @@
 
 #include "app/cloud/account_session.h"
 #include "core/cloud_contract.h"
+#include "core/cloud_protocol.h"
 #include "core/native_error.h"
 
 namespace sayloom::test {
@@ -148,8 +149,9 @@ private:
 
   json answer(const std::string& method, const std::string& path, const json& body) {
     const std::size_t question = path.find('?');
-    const std::string where =
-        path.substr(1, question == std::string::npos ? std::string::npos : question - 1);
+    // Addresses escape identifiers; documents are named unescaped.
+    const std::string where = CloudProtocol::percentDecode(
+        path.substr(1, question == std::string::npos ? std::string::npos : question - 1));
     const QUrlQuery query(
         QString::fromStdString(question == std::string::npos ? "" : path.substr(question + 1)));
     if (method == "POST" && path == ":commit") {

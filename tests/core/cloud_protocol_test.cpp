@@ -188,6 +188,9 @@ TEST(CloudProtocolTest, RequestBodies) {
                       {{"name", "projects/p/databases/(default)/documents/workspaces/w/notes/n"},
                        {"fields", fields}}},
                      {"currentDocument", {{"exists", false}}}}}}}));
+  // The address escapes identifiers; the resource name names the same document unescaped.
+  EXPECT_EQ(cp::createCommitBody("r", "notes/native%5FN%2d1%25%2", fields)["writes"][0]["update"]["name"],
+            "r/notes/native_N-1%%2");
 }
 
 TEST(CloudProtocolTest, StoredCredentialRoundTripsAndNeedsEveryKey) {
