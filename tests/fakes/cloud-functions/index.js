@@ -7,7 +7,10 @@
 //     each claim takes the next answer ("not-found" 404, "already-exists" 409, "invalid-argument"
 //     400, "permission-denied" 403, "empty" a result without a token, "token" a custom token minted
 //     by the Auth emulator); the last answer repeats. No file: "not-found".
-//   state/credits/<workspaceId>.json  {"freeRemaining", "couponRemaining", "paidRemaining", "refuse"}
+//   state/credits/<workspaceId>.json  {"freeRemaining", "couponRemaining", "paidRemaining", "refuse",
+//     "loseAnswers"}: a charge takes its seconds times its language count from the pots in that
+//     order, once per idempotency key; while "loseAnswers" is above 0 a new charge is applied and
+//     then answered with an internal error (its answer lost), counting it down.
 //   state/translate.json  {"refuse"}
 // Every call is appended to state/calls.jsonl as {"name", "data", "uid"}.
 const fs = require("fs");
@@ -115,7 +118,15 @@ exports.consumeCredits = onCall(async (request) => {
       due -= taken;
     }
     account.charges[data.idempotencyKey] = due;
+    const lose = (account.loseAnswers || 0) > 0;
+    if (lose) {
+      account.loseAnswers -= 1;
+    }
     writeJson(file, account);
+    if (lose) {
+      // The charge is applied, and its answer never reaches the desktop.
+      throw new Error("connection lost after the charge");
+    }
   }
   return { shortfall: account.charges[data.idempotencyKey], balance: balance() };
 });
