@@ -17,6 +17,8 @@
 
 #include "app/app_model.h"
 #include "app/app_status.h"
+#include "app/cloud/cloud_sync.h"
+#include "app/overlay_windows.h"
 #include "app/export/note_exporter.h"
 #include "app/model/model_installer.h"
 #include "app/notes/note_library.h"
@@ -151,6 +153,8 @@ protected:
     services.sleepWatcher = std::move(sleepWatcher);
     services.settings = std::make_unique<platform::DesktopSettingsStore>();
     services.makeCapture = makeCapture ? std::move(makeCapture) : [] { return std::make_unique<AudioCapture>(); };
+    services.cloud = std::move(m_cloud);
+    services.overlays = std::move(m_overlays);
     m_model = std::make_unique<AppModel>(std::move(services));
     QCoro::waitFor(m_model->waitUntilLoaded());
     return *m_model;
@@ -189,6 +193,9 @@ protected:
   ScopedEnv m_log;
   std::optional<ScopedEnv> m_engineJson;
   std::optional<ScopedEnv> m_wrappedEngine;
+  // Given to the next model when set (an account's cloud part, caption windows).
+  std::unique_ptr<CloudSync> m_cloud;
+  std::unique_ptr<OverlayWindows> m_overlays;
   std::unique_ptr<AppModel> m_model;
   ScriptedSaveDialog* m_dialog = nullptr;
   FixedDisplayList* m_displays = nullptr;
