@@ -206,7 +206,8 @@ std::string patchPath(std::string_view document, const std::vector<std::string>&
 
 nlohmann::json createCommitBody(std::string_view root, std::string_view document, nlohmann::json fields) {
   nlohmann::json write = {
-      {"update", {{"name", std::string(root) + "/" + percentDecode(document)}, {"fields", std::move(fields)}}},
+      {"update",
+       {{"name", std::string(root) + "/" + percentDecode(document)}, {"fields", std::move(fields)}}},
       {"currentDocument", {{"exists", false}}},
   };
   return {{"writes", nlohmann::json::array({std::move(write)})}};

@@ -38,7 +38,8 @@ protected:
     const json write = {
         {"update",
          {{"name", std::string(cc::root) + "/users/" + uid + "/workspaceMemberships/m1"},
-          {"fields", cc::fields({{"workspaceId", workspace}, {"workspaceType", "personal"}, {"status", "active"}})}}}};
+          {"fields",
+           cc::fields({{"workspaceId", workspace}, {"workspaceType", "personal"}, {"status", "active"}})}}}};
     QNetworkAccessManager network;
     CloudHttp http(network);
     const QUrl commit(emulatorEndpoints().firestore + QStringLiteral("/") +

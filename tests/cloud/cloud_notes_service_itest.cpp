@@ -66,13 +66,16 @@ protected:
 
   // Creates or replaces a document in the emulator with plain fields.
   void put(const std::string& path, const cc::PlainMap& fields) {
-    const json write = {{"update", {{"name", std::string(cc::root) + "/" + path}, {"fields", cc::fields(fields)}}}};
+    const json write = {
+        {"update", {{"name", std::string(cc::root) + "/" + path}, {"fields", cc::fields(fields)}}}};
     runTask(m_session->firestore("POST", ":commit", json{{"writes", json::array({write})}}, uid));
   }
   void putMembership(const std::string& id, const std::string& workspaceId, const std::string& type,
                      const std::optional<std::string>& status) {
-    cc::PlainMap fields = {{"workspaceId", workspaceId}, {"workspaceName", workspaceId},
-                           {"workspaceType", type},      {"role", "owner"}};
+    cc::PlainMap fields = {{"workspaceId", workspaceId},
+                           {"workspaceName", workspaceId},
+                           {"workspaceType", type},
+                           {"role", "owner"}};
     if (status) {
       fields["status"] = *status;
     }
@@ -81,8 +84,8 @@ protected:
 
   // The workspace's credits as the test functions keep them.
   static std::filesystem::path creditsFile(const std::string& workspaceId) {
-    return std::filesystem::path(qEnvironmentVariable("SAYLOOM_TEST_FUNCTIONS_STATE").toStdString()) / "credits" /
-           (workspaceId + ".json");
+    return std::filesystem::path(qEnvironmentVariable("SAYLOOM_TEST_FUNCTIONS_STATE").toStdString()) /
+           "credits" / (workspaceId + ".json");
   }
   void setCredits(const json& account) {
     std::filesystem::create_directories(creditsFile(workspace.id).parent_path());
@@ -122,7 +125,9 @@ protected:
     runTask(library.save(note));
     return note;
   }
-  NativeNote stored(const NativeNote& note) { return *runTask(library.stored(QString::fromStdString(note.id))); }
+  NativeNote stored(const NativeNote& note) {
+    return *runTask(library.stored(QString::fromStdString(note.id)));
+  }
 
   std::string notePath(const NativeNote& note) const {
     return CloudNotes::notePath(workspace.id, CloudNotes::cloudNoteId(note.id));

@@ -118,7 +118,8 @@ TEST_F(CloudNotesServiceTest, FirstSyncLinksBeforeCreatingAndIsRepairedAfterACra
 
 TEST_F(CloudNotesServiceTest, AHiddenCloudNoteIsCreatedLikeAMissingOne) {
   cloud.fault = [&](const std::string& request) {
-    if (request == "GET /" + CloudNotes::notePath("w1", "native_N1") && !cloud.documents.contains(notePath())) {
+    if (request == "GET /" + CloudNotes::notePath("w1", "native_N1") &&
+        !cloud.documents.contains(notePath())) {
       throw NativeError::http(403);
     }
   };

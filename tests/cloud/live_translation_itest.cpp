@@ -48,11 +48,12 @@ protected:
     const json write = {
         {"update",
          {{"name", std::string(cc::root) + "/users/" + uid + "/workspaceMemberships/m1"},
-          {"fields", cc::fields({{"workspaceId", workspace}, {"workspaceType", "personal"}, {"status", "active"}})}}}};
+          {"fields",
+           cc::fields({{"workspaceId", workspace}, {"workspaceType", "personal"}, {"status", "active"}})}}}};
     runTask(m_reader->firestore("POST", ":commit", json{{"writes", json::array({write})}}, uid));
     const std::filesystem::path credits =
-        std::filesystem::path(qEnvironmentVariable("SAYLOOM_TEST_FUNCTIONS_STATE").toStdString()) / "credits" /
-        (workspace + ".json");
+        std::filesystem::path(qEnvironmentVariable("SAYLOOM_TEST_FUNCTIONS_STATE").toStdString()) /
+        "credits" / (workspace + ".json");
     writeFile(credits, json{{"paidRemaining", 36'000}}.dump());
 
     m_proxy = std::make_unique<PreconditionProxy>(qEnvironmentVariable("FIRESTORE_EMULATOR_HOST"));
@@ -119,14 +120,15 @@ TEST_F(LiveTranslationTest, SegmentsAndTranslationsFlowWhileRecordingAndADeadDat
   ASSERT_TRUE(eventually([&] { return note().segments.size() >= before + 2; }, 120'000));
   EXPECT_TRUE(model.session().recording());
   ASSERT_EQ(warningsWhileRecording.size(), 1u);
-  EXPECT_TRUE(warningsWhileRecording[0].startsWith(QStringLiteral("클라우드 번역을 중지했습니다. 로컬 녹음은 계속됩니다. ")))
+  EXPECT_TRUE(warningsWhileRecording[0].startsWith(
+      QStringLiteral("클라우드 번역을 중지했습니다. 로컬 녹음은 계속됩니다. ")))
       << warningsWhileRecording[0].toStdString();
   ASSERT_TRUE(note().cloudTranslationStoppedAtSeconds);
   EXPECT_TRUE(note().segments.back().translation.empty()) << "no live sync after the stop";
 
   QCoro::waitFor(model.stopRecording());
-  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing() && model.recognition().pending().empty(); },
-                         120'000));
+  ASSERT_TRUE(eventually(
+      [&] { return !model.recognition().recognizing() && model.recognition().pending().empty(); }, 120'000));
   const NativeNote stored = *runTask(model.library().stored(id));
   EXPECT_TRUE(stored.completed);
   EXPECT_EQ(stored.segments.size(), note().segments.size());

@@ -40,16 +40,18 @@ private:
       return forward(request.method, request.target, request.headers.value("authorization"), request.body);
     }
     const std::string prefix = "/v1/" + std::string(CloudConfig::root) + "/";
-    const std::string document = QUrl::fromPercentEncoding(request.path()).toStdString().substr(prefix.size());
+    const std::string document =
+        QUrl::fromPercentEncoding(request.path()).toStdString().substr(prefix.size());
     json paths = json::array();
     for (const QByteArray& mask : request.query("updateMask.fieldPaths")) {
       paths.push_back(QByteArray::fromPercentEncoding(mask).toStdString());
     }
     const json body = json::parse(request.body.toStdString(), nullptr, false);
-    json write = {{"update",
-                   {{"name", std::string(CloudConfig::root) + "/" + document},
-                    {"fields", body.is_object() ? body.value("fields", json::object()) : json::object()}}},
-                  {"currentDocument", {{"updateTime", QByteArray::fromPercentEncoding(stamp.front()).toStdString()}}}};
+    json write = {
+        {"update",
+         {{"name", std::string(CloudConfig::root) + "/" + document},
+          {"fields", body.is_object() ? body.value("fields", json::object()) : json::object()}}},
+        {"currentDocument", {{"updateTime", QByteArray::fromPercentEncoding(stamp.front()).toStdString()}}}};
     if (!paths.empty()) {
       write["updateMask"] = {{"fieldPaths", paths}};
     }
