@@ -110,7 +110,7 @@ TEST_F(LiveTranslationTest, SegmentsAndTranslationsFlowWhileRecordingAndADeadDat
                          120'000));
   EXPECT_TRUE(model.session().recording());
   EXPECT_EQ(note().segments[0].translation, "[en] sine");
-  EXPECT_EQ(cloudSegments(id.toStdString()), note().segments.size()) << "uploaded while recording";
+  EXPECT_GE(cloudSegments(id.toStdString()), 1u) << "uploaded while recording";
   EXPECT_EQ(note().cloudNoteId, CloudNotes::cloudNoteId(id.toStdString()));
   ASSERT_TRUE(eventually([&] { return m_captions->shown.second == QStringLiteral("[en] sine"); }, 10'000));
 
