@@ -253,3 +253,6 @@ QCoro::Task<void> AppModel::importPresets() { return m_presetEditor->importPrese
 QCoro::Task<void> AppModel::exportPresets() { return m_presetEditor->exportPresets(); }
 
 }  // namespace sayloom
+
+// Compiled here, so that programs using other parts of the model do not link the model itself.
+#include "moc_app_model.cpp"

@@ -4,7 +4,8 @@
 //
 // Errors: `parse` throws UsageError for a command line that names no known command, has the wrong
 // number of operands, or an unknown, incomplete or conflicting option; the program then exits with
-// status 2. Options may stand anywhere after the program name; "--" ends them.
+// status 2; a command may throw it too, for a combination of options it cannot take. Options may
+// stand anywhere after the program name; "--" ends them.
 #include <QCoroTask>
 #include <map>
 #include <optional>
@@ -30,6 +31,13 @@ public:
 
 private:
   std::string m_helpFor;
+};
+
+// A command failed and has already shown why on standard error: the program exits with status 1
+// and prints nothing more.
+class AlreadyReported : public std::exception {
+public:
+  const char* what() const noexcept override { return "already reported"; }
 };
 
 // What one run of a command gets.

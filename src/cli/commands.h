@@ -23,6 +23,9 @@ QCoro::Task<void> exportVtt(const Invocation& invocation);
 QCoro::Task<void> recover(const Invocation& invocation);
 QCoro::Task<void> transcribe(const Invocation& invocation);
 
+// commands_record.cpp
+QCoro::Task<void> record(const Invocation& invocation);
+
 // commands_model.cpp
 QCoro::Task<void> modelDownload(const Invocation& invocation);
 QCoro::Task<void> modelCheck(const Invocation& invocation);

@@ -26,9 +26,10 @@ const char* const interruptedText = "중단했습니다.";
 // The write end of the pipe the signal handler wakes the main thread through.
 int interruptPipe = -1;
 
-// Asks the command to stop; a second signal ends the program at once.
-void onSignal(int signal) {
-  std::signal(signal, SIG_DFL);
+// Asks the command to stop; a second signal (either of them) ends the program at once.
+void onSignal(int) {
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
   const char byte = 1;
   (void)!::write(interruptPipe, &byte, 1);
 }
@@ -42,6 +43,11 @@ QCoro::Task<int> runCommand(const cli::Command& command, const cli::Invocation& 
   try {
     co_await command.handler(invocation);
     co_return cli::exitOk;
+  } catch (const cli::UsageError& error) {
+    printError(error.what());
+    std::fprintf(stderr, "%s\n", cli::helpHint(error.helpFor()).c_str());
+    co_return cli::exitUsage;
+  } catch (const cli::AlreadyReported&) {
   } catch (const Cancelled&) {
     printError(interruptedText);
   } catch (...) {

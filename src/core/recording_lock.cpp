@@ -33,11 +33,23 @@ std::filesystem::path RecordingLock::lockFile(const std::filesystem::path& root,
   return root / "Locks" / (id + ".lock");
 }
 
+std::filesystem::path RecordingLock::recorderLockFile(const std::filesystem::path& root) {
+  return root / "Locks" / "recording.lock";
+}
+
 RecordingLock RecordingLock::acquire(const std::filesystem::path& root, const std::string& id) {
   if (!uuid::isValid(id)) {
     throw NativeError::message(messages::invalidNoteId);
   }
-  const std::filesystem::path file = lockFile(root, id);
+  return take(lockFile(root, id), id, messages::noteBeingRecorded);
+}
+
+RecordingLock RecordingLock::acquireRecorder(const std::filesystem::path& root) {
+  return take(recorderLockFile(root), {}, messages::dataFolderRecording);
+}
+
+RecordingLock RecordingLock::take(const std::filesystem::path& file, std::string id,
+                                  const char* heldMessage) {
   std::filesystem::create_directories(file.parent_path());
   posix::Descriptor fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
   if (fd.get() < 0) {
@@ -45,13 +57,13 @@ RecordingLock RecordingLock::acquire(const std::filesystem::path& root, const st
   }
   for (int attempt = 1;; ++attempt) {
     if (flockRetryingInterrupts(fd.get(), LOCK_EX | LOCK_NB) == 0) {
-      return RecordingLock(std::move(fd), id);
+      return RecordingLock(std::move(fd), std::move(id));
     }
     if (errno != EWOULDBLOCK) {
       posix::throwErrno("cannot lock file", file);
     }
     if (attempt == acquireAttempts) {
-      throw NativeError::message(messages::noteBeingRecorded);
+      throw NativeError::message(heldMessage);
     }
     std::this_thread::sleep_for(acquireRetryDelay);
   }

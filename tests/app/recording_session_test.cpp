@@ -178,9 +178,25 @@ TEST_F(RecordingSessionTest, WithoutAModelTheLockGoesWithTheStop) {
   AppModel& model = makeScriptedModel();
   const QString id = start(model);
   EXPECT_TRUE(RecordingLock::isHeld(root(), id.toStdString()));
+  EXPECT_THROW(RecordingLock::acquireRecorder(root()), NativeError);
   push(16'000);
   QCoro::waitFor(model.stopRecording());
   EXPECT_FALSE(RecordingLock::isHeld(root(), id.toStdString()));
+  EXPECT_TRUE(RecordingLock::acquireRecorder(root()).held());
+}
+
+TEST_F(RecordingSessionTest, ARecordingOfAnotherProgramInTheDataFolderRefusesTheStart) {
+  AppModel& model = makeScriptedModel();
+  RecordingLock other = RecordingLock::acquireRecorder(root());
+  QCoro::waitFor(model.startRecording());
+  EXPECT_EQ(model.appStatus().warning(), QString::fromUtf8(messages::dataFolderRecording));
+  EXPECT_FALSE(model.session().recording());
+  EXPECT_TRUE(model.library().notes().empty());
+  EXPECT_FALSE(fs::exists(root() / "Notes") && !fs::is_empty(root() / "Notes"));
+
+  other.release();
+  start(model);
+  EXPECT_TRUE(model.session().recording());
 }
 
 TEST_F(RecordingSessionTest, AFailedFirstSaveLeavesNothingRunningAndNoNoteListed) {
@@ -196,6 +212,7 @@ TEST_F(RecordingSessionTest, AFailedFirstSaveLeavesNothingRunningAndNoNoteListed
   for (const auto& lock : fs::directory_iterator(root() / "Locks")) {
     EXPECT_FALSE(RecordingLock::isHeld(root(), lock.path().stem().string()));  // given up again
   }
+  EXPECT_TRUE(RecordingLock::acquireRecorder(root()).held());
 }
 
 // The save of a chunk's results fails when its target is a folder that cannot be replaced.

@@ -134,6 +134,9 @@ TEST_F(CliTest, UsageMistakesExitWithStatusTwoAndSayWhatIsWrong) {
        "'sayloom-cli transcribe --help'"},
       {{"transcribe", "f.wav", "--language"}, "옵션에 값이 필요합니다: --language L",
        "'sayloom-cli transcribe --help'"},
+      {{"record", "--display", "2"}, "--display는 --system과 함께 씁니다.", "'sayloom-cli record --help'"},
+      {{"record", "--system", "--display", "0"}, "화면 번호는 1 이상의 정수입니다: 0",
+       "'sayloom-cli record --help'"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());

@@ -53,6 +53,28 @@ TEST(RecordingLockTest, OneHolderPerNoteUntilReleased) {
   EXPECT_TRUE(RecordingLock::acquire(root.path(), id).held());
 }
 
+TEST(RecordingLockTest, OneRecorderPerDataFolderBesideTheNotesLocks) {
+  test::TempDir root;
+  const std::string id = uuid::generate();
+  RecordingLock note = RecordingLock::acquire(root.path(), id);
+  RecordingLock recorder = RecordingLock::acquireRecorder(root.path());
+  EXPECT_TRUE(recorder.held());
+  EXPECT_TRUE(recorder.noteId().empty());
+  try {
+    RecordingLock::acquireRecorder(root.path());
+    ADD_FAILURE() << "a second recorder got the lock";
+  } catch (const NativeError& error) {
+    EXPECT_EQ(error.description(), messages::dataFolderRecording);
+  }
+  recorder.release();
+  EXPECT_TRUE(RecordingLock::acquireRecorder(root.path()).held());
+  EXPECT_TRUE(note.held());
+
+  test::TempDir otherRoot;
+  RecordingLock again = RecordingLock::acquireRecorder(root.path());
+  EXPECT_TRUE(RecordingLock::acquireRecorder(otherRoot.path()).held());
+}
+
 TEST(RecordingLockTest, IdsThatAreNotUuidsAreRefusedBeforeTouchingTheDisk) {
   test::TempDir root;
   for (const char* id : {"", "abc", "../../etc/passwd", "00000000-0000-0000-0000-00000000000G"}) {

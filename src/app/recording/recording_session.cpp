@@ -62,8 +62,9 @@ bool assign(T& field, const T& value) {
 
 }  // namespace
 
-RecordingSession::RecordingSession(Parts parts, CaptureFactory makeCapture, platform::SleepWatcher* sleepWatcher,
-                                   platform::DisplayList* displayList, QObject* parent)
+RecordingSession::RecordingSession(Parts parts, CaptureFactory makeCapture,
+                                   platform::SleepWatcher* sleepWatcher, platform::DisplayList* displayList,
+                                   QObject* parent)
     : QObject(parent),
       m_parts(parts),
       m_makeCapture(std::move(makeCapture)),
@@ -177,20 +178,26 @@ QCoro::Task<void> RecordingSession::start() {
     co_return;
   }
 
-  // Taken before the note exists on disk, so no other program can begin to write it first.
+  // The data folder's recorder lock keeps a second recording (another instance of the app, or
+  // sayloom-cli) out; the note's lock is taken before the note exists on disk, so no other program
+  // can begin to write it first.
   try {
     // Shared because a result handed back from a worker thread must be copyable.
     auto take = [root = m_parts.notes.root(), id = note.id] {
-      return std::make_shared<RecordingLock>(RecordingLock::acquire(root, id));
+      auto locks = std::make_shared<std::pair<RecordingLock, RecordingLock>>();
+      locks->first = RecordingLock::acquireRecorder(root);
+      locks->second = RecordingLock::acquire(root, id);
+      return locks;
     };
-    const std::shared_ptr<RecordingLock> taken = co_await runInBackground(std::move(take));
-    m_lock = std::move(*taken);
+    const auto taken = co_await runInBackground(std::move(take));
+    m_recorderLock = std::move(taken->first);
+    m_lock = std::move(taken->second);
   } catch (...) {
     status.warnCurrentException();
     co_return;
   }
   if (!co_await status.attempt(m_parts.notes.save(note))) {
-    m_lock.release();
+    releaseLocks();
     co_return;
   }
   const QString noteID = QString::fromStdString(note.id);
@@ -222,7 +229,7 @@ QCoro::Task<void> RecordingSession::start() {
     co_await m_capture->stop();
     m_capture.reset();
     m_activeNoteID.reset();
-    m_lock.release();
+    releaseLocks();
     co_return;
   }
 
@@ -234,6 +241,11 @@ QCoro::Task<void> RecordingSession::start() {
   emit started(noteID);
 }
 
+void RecordingSession::releaseLocks() {
+  m_lock.release();
+  m_recorderLock.release();
+}
+
 void RecordingSession::connectCapture(const QString& noteID) {
   const QPointer<RecordingSession> self(this);
   m_capture->onProgress = [self, noteID](double seconds, float level) {
@@ -242,9 +254,10 @@ void RecordingSession::connectCapture(const QString& noteID) {
     });
   };
   m_capture->onChunk = [self, noteID](const std::filesystem::path& file, std::int64_t index) {
-    onMainThread(self, [noteID, file = QString::fromStdString(file.string()), index](RecordingSession& session) {
-      session.m_parts.recognition.enqueue(file, index, noteID);
-    });
+    onMainThread(self,
+                 [noteID, file = QString::fromStdString(file.string()), index](RecordingSession& session) {
+                   session.m_parts.recognition.enqueue(file, index, noteID);
+                 });
   };
   m_capture->onError = [self](const std::string& message) {
     onMainThread(self, [message = QString::fromStdString(message)](RecordingSession& session) {
@@ -299,6 +312,7 @@ QCoro::Task<void> RecordingSession::stop() {
   }
 
   // The recognition queue goes on writing the note while it works through the last chunks.
+  m_recorderLock.release();
   m_trailingLock = std::move(m_lock);
   if (!m_parts.recognition.recognizing()) {
     m_trailingLock.release();

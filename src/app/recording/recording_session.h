@@ -4,7 +4,8 @@
 // and the sleep rule (the machine going to sleep stops and saves the recording first). It holds
 // the note's recording lock (core/recording_lock.h) from before the note is first saved until the
 // recording has stopped and the recognition queue has finished writing the note, so that other
-// programs (sayloom-cli) leave the note alone meanwhile.
+// programs (sayloom-cli) leave the note alone meanwhile, and the data folder's recorder lock while
+// it records, so that no other program records into the same data folder at once.
 //
 // Thread contract: main thread only. The capture calls back on its own worker thread; every
 // callback is posted to the main thread, and dropped there when the session is gone or a newer
@@ -120,6 +121,7 @@ private:
   void captureProgress(const QString& noteID, double seconds, float level);
   QCoro::Task<void> stopAfter(QString warning);
   void connectCapture(const QString& noteID);
+  void releaseLocks();
 
   Parts m_parts;
   CaptureFactory m_makeCapture;
@@ -139,6 +141,7 @@ private:
 
   std::optional<QString> m_activeNoteID;
   std::unique_ptr<AudioCapture> m_capture;
+  RecordingLock m_recorderLock;  // the data folder's, while recording
   RecordingLock m_lock;          // of the note being recorded
   RecordingLock m_trailingLock;  // of the note just stopped, until its last chunks are recognised
 };

@@ -1,0 +1,212 @@
+// record: a live recording from the terminal on the application's recording session and
+// recognition queue, printing each recognised entry as it arrives.
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QCoro/QCoroSignal>
+#include <QMetaObject>
+#include <QPointer>
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <set>
+#include <stop_token>
+
+#include "app/app_status.h"
+#include "app/model/model_installer.h"
+#include "app/model_downloader.h"
+#include "app/notes/note_library.h"
+#include "app/recognition/recognition_queue.h"
+#include "app/recording/recording_session.h"
+#include "cli/cli_support.h"
+#include "cli/command_line_model.h"
+#include "cli/commands.h"
+#include "core/native_error.h"
+#include "core/transcript_export.h"
+
+namespace sayloom::cli {
+
+namespace {
+
+const char* const notStarted = "녹음을 시작하지 못했습니다.";
+
+// "--display N": a display number from 1.
+std::uint32_t displayNumber(const Invocation& invocation) {
+  if (!invocation.values.contains("--display")) {
+    return 1;
+  }
+  if (!invocation.has("--system")) {
+    throw UsageError("--display는 --system과 함께 씁니다.", "record");
+  }
+  const std::string text = invocation.value("--display", "");
+  std::uint32_t number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size() || number == 0) {
+    throw UsageError("화면 번호는 1 이상의 정수입니다: " + text, "record");
+  }
+  return number;
+}
+
+// What the recording shows on standard error: the model's status and warnings as lines, and while
+// standard error is a terminal, a status line with the elapsed time, the input level and the
+// recognition backlog, redrawn in place.
+class Terminal {
+public:
+  explicit Terminal(CommandLineModel& model) : m_model(model), m_live(::isatty(STDERR_FILENO) == 1) {}
+
+  void line(const std::string& text) {
+    clearStatus();
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+    drawStatus();
+  }
+
+  void entry(const std::string& text) {
+    clearStatus();
+    printOut(text);
+    drawStatus();
+  }
+
+  void drawStatus() {
+    if (!m_live || !m_model.session().recording()) {
+      return;
+    }
+    const RecordingSession& session = m_model.session();
+    constexpr int width = 10;
+    const int filled = std::clamp(static_cast<int>(session.level() * width + 0.5F), 0, width);
+    std::string meter;
+    for (int i = 0; i < width; ++i) {
+      meter += i < filled ? "█" : "░";
+    }
+    std::string status = "● " + duration(session.elapsed()) + "  " + meter;
+    if (const std::size_t waiting = m_model.recognition().pending().size(); waiting > 0) {
+      status += "  인식 대기 " + std::to_string(waiting) + "개";
+    }
+    std::fprintf(stderr, "\r\033[K%s", status.c_str());
+    std::fflush(stderr);
+    m_drawn = true;
+  }
+
+  void clearStatus() {
+    if (m_drawn) {
+      std::fputs("\r\033[K", stderr);
+      m_drawn = false;
+    }
+  }
+
+private:
+  CommandLineModel& m_model;
+  bool m_live;
+  bool m_drawn = false;
+};
+
+std::string entryLine(const TranscriptEntry& entry, const QString& noteID, bool json) {
+  if (json) {
+    nlohmann::json object = entry;
+    object["noteId"] = noteID.toStdString();
+    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  }
+  return "[" + duration(static_cast<double>(entry.startTimeMs) / 1000.0) + "] " + entry.text + "\n";
+}
+
+}  // namespace
+
+QCoro::Task<void> record(const Invocation& invocation) {
+  const bool system = invocation.has("--system");
+  const std::uint32_t display = displayNumber(invocation);
+  const bool json = invocation.has("--json");
+
+  CommandLineModel model(invocation.has("--cpu"), display);
+  AppStatus& status = model.status();
+  RecordingSession& session = model.session();
+  RecognitionQueue& recognition = model.recognition();
+  Terminal terminal(model);
+
+  // Without a model nothing would be transcribed: refused before anything is recorded.
+  co_await model.modelInstaller().check();
+  if (!model.modelInstaller().modelReady()) {
+    throw NativeError::message(messages::downloadModelFirst);
+  }
+
+  bool warned = false;
+  QObject::connect(&status, &AppStatus::warningChanged, [&] {
+    if (status.warning()) {
+      warned = true;
+      terminal.line("sayloom-cli: " + status.warning()->toStdString());
+    }
+  });
+  QObject::connect(&status, &AppStatus::statusChanged, [&] {
+    if (!status.status().isEmpty()) {
+      terminal.line(status.status().toStdString());
+    }
+  });
+  QObject::connect(&session, &RecordingSession::elapsedChanged, [&] { terminal.drawStatus(); });
+  QObject::connect(&session, &RecordingSession::levelChanged, [&] { terminal.drawStatus(); });
+
+  // Each chunk's entries as they are saved, once each, in the note's order.
+  std::set<std::string> printed;
+  recognition.setAfterChunk([&](QString noteID) -> QCoro::Task<void> {
+    if (const NativeNote* note = model.library().find(noteID)) {
+      for (const TranscriptEntry& entry : note->segments) {
+        if (printed.insert(entry.id).second) {
+          terminal.entry(entryLine(entry, noteID, json));
+        }
+      }
+    }
+    co_return;
+  });
+
+  session.setLanguage(QString::fromStdString(invocation.value("--language", "ko")));
+  if (invocation.values.contains("--title")) {
+    session.setTitle(QString::fromStdString(invocation.value("--title", "")));
+  }
+  if (system) {
+    session.setSource(QStringLiteral("system"));
+    co_await session.loadDisplays();
+    session.setDisplayID(display);
+  }
+
+  co_await session.start();
+  if (!session.recording()) {
+    if (warned) {
+      throw AlreadyReported();
+    }
+    throw NativeError::message(notStarted);
+  }
+  terminal.line("노트 ID: " + session.activeNoteID().value_or(QString()).toStdString());
+
+  // The first interrupt or termination stops the recording the way the studio's stop button does;
+  // the note is saved and the last chunks are recognised before the program ends. A second one
+  // ends the program at once (its handler is back to the default): finished chunks are on disk.
+  bool interrupted = false;
+  const QPointer<RecordingSession> stoppable(&session);
+  const std::stop_callback onInterrupt(invocation.stop, [&interrupted, stoppable] {
+    interrupted = true;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [stoppable] {
+          if (stoppable) {
+            stoppable->stop();
+          }
+        },
+        Qt::QueuedConnection);
+  });
+
+  if (session.recording()) {
+    co_await qCoro(&session, &RecordingSession::stopped);
+  }
+  co_await status.idle();
+  while (recognition.recognizing()) {
+    co_await qCoro(&recognition, &RecognitionQueue::recognizingChanged);
+  }
+  status.setStatus(QString::fromUtf8(messages::transcriptSaved));
+  terminal.clearStatus();
+  co_await model.shutdown();
+  // A recording that ended by itself (the sound server, the disk, sleep) or whose recognition
+  // failed has said why; its note is saved all the same.
+  if (warned || !interrupted) {
+    throw AlreadyReported();
+  }
+}
+
+}  // namespace sayloom::cli
