@@ -1,6 +1,7 @@
 #include "core/atomic_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -58,5 +59,40 @@ std::string readBytes(const std::filesystem::path& source) {
 }
 
 nlohmann::json read(const std::filesystem::path& source) { return nlohmann::json::parse(readBytes(source)); }
+
+namespace {
+
+// "<anything>.<UUID><suffix>" for one of the temporary files' suffixes.
+bool isTemporaryName(std::string_view name) {
+  for (const std::string_view suffix : {std::string_view(".tmp"), std::string_view(".download")}) {
+    constexpr std::size_t uuidLength = 36;
+    if (name.size() > suffix.size() + uuidLength + 1 && name.ends_with(suffix)) {
+      const std::string_view rest = name.substr(0, name.size() - suffix.size());
+      const std::string_view id = rest.substr(rest.size() - uuidLength);
+      if (rest[rest.size() - uuidLength - 1] == '.' && uuid::isValid(id)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::size_t removeAbandoned(const std::filesystem::path& folder) noexcept {
+  std::size_t removed = 0;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::filesystem::path& path = it->path();
+    if (isTemporaryName(path.filename().string()) && posix::isAbandoned(path) &&
+        ::unlink(path.c_str()) == 0) {
+      ++removed;
+    }
+  }
+  if (removed > 0) {
+    posix::syncFolder(folder);
+  }
+  return removed;
+}
 
 }  // namespace sayloom::AtomicFile

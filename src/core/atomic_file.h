@@ -27,4 +27,11 @@ nlohmann::json read(const std::filesystem::path& source);
 // Reads the whole file as bytes.
 std::string readBytes(const std::filesystem::path& source);
 
+// Removes the temporary files that writers of this program left in `folder` when they were killed
+// before their rename: names ending in "." + UUID + ".tmp" (this writer's, and the WAV export's) or
+// "." + UUID + ".download" (the model's staging file) whose writer holds no lock on them any more
+// (see posix::NewFile). Files being written right now, links, folders and every other name are left
+// alone. Never fails; returns how many files went.
+std::size_t removeAbandoned(const std::filesystem::path& folder) noexcept;
+
 }  // namespace sayloom::AtomicFile

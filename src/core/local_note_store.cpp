@@ -1,5 +1,7 @@
 #include "core/local_note_store.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <stdexcept>
 #include <system_error>
@@ -28,6 +30,19 @@ NativeNote readNoteFolder(const std::filesystem::path& folder, const std::string
   return note;
 }
 
+// A note whose first save was killed before its rename left a folder holding nothing but that
+// save's temporary file: no note ever existed there. The temporary file and then the folder, if that
+// left it empty, are removed; true when the folder is gone. Any other folder stays as it is.
+bool wasNeverCreated(const std::filesystem::path& folder) {
+  std::error_code error;
+  if (std::filesystem::symlink_status(folder / noteFileName, error).type() !=
+          std::filesystem::file_type::not_found ||
+      AtomicFile::removeAbandoned(folder) == 0) {
+    return false;
+  }
+  return ::rmdir(folder.c_str()) == 0;  // refuses a folder that still holds anything
+}
+
 }  // namespace
 
 LocalNoteStore::LocalNoteStore(std::filesystem::path root) : m_root(std::move(root)) {}
@@ -39,7 +54,20 @@ void LocalNoteStore::save(const NativeNote& note) {
   }
   const nlohmann::json encoded = note;
   std::lock_guard lock(m_mutex);
-  AtomicFile::write(encoded, DataPaths::noteDirectory(note.id, m_root) / noteFileName);
+  const std::filesystem::path folder = DataPaths::noteDirectory(note.id, m_root);
+  std::error_code error;
+  const bool created =
+      std::filesystem::symlink_status(folder, error).type() == std::filesystem::file_type::not_found;
+  try {
+    AtomicFile::write(encoded, folder / noteFileName);
+  } catch (...) {
+    // A first save that failed (a full disk, say) leaves no empty folder to be reported at every
+    // later start; rmdir refuses a folder that holds anything.
+    if (created) {
+      ::rmdir(folder.c_str());
+    }
+    throw;
+  }
 }
 
 std::optional<NativeNote> LocalNoteStore::load(const std::string& id) {
@@ -83,11 +111,17 @@ NoteListing LocalNoteStore::list() {
 
   listing.notes.reserve(names.size());
   for (const std::string& name : names) {
+    const std::filesystem::path folder = notesFolder / name;
     try {
-      listing.notes.push_back(readNoteFolder(notesFolder / name, name));
+      listing.notes.push_back(readNoteFolder(folder, name));
     } catch (const std::exception&) {
-      listing.warnings.push_back(messages::unreadableNotePrefix + name);
+      if (!wasNeverCreated(folder)) {
+        listing.warnings.push_back(messages::unreadableNotePrefix + name);
+      }
+      continue;
     }
+    AtomicFile::removeAbandoned(folder);
+    AtomicFile::removeAbandoned(DataPaths::audioDirectory(name, m_root));
   }
 
   std::stable_sort(listing.notes.begin(), listing.notes.end(),

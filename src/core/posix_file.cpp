@@ -1,6 +1,8 @@
 #include "core/posix_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -117,11 +119,18 @@ void syncFolder(const std::filesystem::path& folder) {
 }
 
 NewFile::NewFile(std::filesystem::path path, mode_t mode)
-    : m_path(std::move(path)), m_fd(createNew(m_path, mode)) {}
+    : m_path(std::move(path)), m_fd(createNew(m_path, mode)) {
+  // Best effort: without the lock the file only looks abandoned to a later start a little early.
+  m_lock = Descriptor(::open(m_path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (m_lock.get() >= 0) {
+    ::flock(m_lock.get(), LOCK_EX | LOCK_NB);
+  }
+}
 
 NewFile::NewFile(NewFile&& other) noexcept
     : m_path(std::move(other.m_path)),
       m_fd(std::move(other.m_fd)),
+      m_lock(std::move(other.m_lock)),
       m_done(std::exchange(other.m_done, true)) {}
 
 NewFile::~NewFile() {
@@ -129,6 +138,7 @@ NewFile::~NewFile() {
   if (!m_done) {
     ::unlink(m_path.c_str());
   }
+  m_lock = Descriptor();  // the lock goes with the name
 }
 
 void NewFile::syncAndClose(const char* closeWhat) {
@@ -141,6 +151,17 @@ void NewFile::renameTo(const std::filesystem::path& target) {
     throwErrno("cannot replace file", target);
   }
   m_done = true;
+  m_lock = Descriptor();
+}
+
+bool isAbandoned(const std::filesystem::path& path) {
+  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat info {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return false;
+  }
+  // The lock is dropped again when `fd` closes.
+  return ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0;
 }
 
 NewFile copyToNewFile(const std::filesystem::path& source, const std::filesystem::path& target,

@@ -63,6 +63,11 @@ void syncFolder(const std::filesystem::path& folder);
 
 // A file created with O_EXCL that is removed again, on every path, unless it was renamed into place
 // or kept. Writing through fd(), then syncAndClose(), then renameTo() or keep().
+//
+// From its creation until it is renamed, kept or removed, the file carries an exclusive flock(2)
+// lock on a second descriptor, so that a later start can tell a temporary file whose writer died
+// (no lock: the kernel dropped it with the process) from one still being written (see
+// isAbandoned).
 class NewFile {
 public:
   NewFile(std::filesystem::path path, mode_t mode);
@@ -82,13 +87,22 @@ public:
   // "cannot replace file" names the target.
   void renameTo(const std::filesystem::path& target);
   // Leaves the file where it is.
-  void keep() { m_done = true; }
+  void keep() {
+    m_done = true;
+    m_lock = Descriptor();
+  }
 
 private:
   std::filesystem::path m_path;
   Descriptor m_fd;
+  Descriptor m_lock;  // holds the flock until the file is renamed, kept or removed
   bool m_done = false;
 };
+
+// Whether the file at `path` is a NewFile whose writer has gone: a regular file (not followed
+// through a link) on which no lock is held. Takes and drops the lock to find out; false when the
+// file cannot be opened.
+bool isAbandoned(const std::filesystem::path& path);
 
 // Copies `source` into the new file `target` (mode 0644) through a buffer of `bufferBytes` and
 // synchronises it; closing with `closeWhat`. The source is opened before the target is created.

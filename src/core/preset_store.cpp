@@ -42,6 +42,7 @@ bool PresetStore::readOnly() const {
 
 PresetStore::LoadResult PresetStore::load() {
   std::lock_guard lock(m_mutex);
+  AtomicFile::removeAbandoned(m_url.parent_path());
   std::error_code error;
   if (std::filesystem::status(m_url, error).type() == std::filesystem::file_type::not_found) {
     return {OverlayPreset::builtIns(), std::nullopt, false};

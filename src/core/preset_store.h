@@ -32,7 +32,9 @@ public:
   const std::filesystem::path& url() const { return m_url; }
   bool readOnly() const;
 
-  // Never throws for file problems: the outcome is in the result.
+  // Never throws for file problems: the outcome is in the result. First removes the temporary files
+  // that writes into the data directory left when the program was killed mid-write (see
+  // AtomicFile::removeAbandoned); the files they were to replace are complete beside them.
   LoadResult load();
 
   // Writes `presets` as a current-version document: first read back through the document reader,

@@ -2,12 +2,16 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "core/posix_file.h"
+#include "support/file_bytes.h"
 #include "support/temp_dir.h"
 
 namespace sayloom {
@@ -112,6 +116,43 @@ TEST(AtomicFileTest, ReadPassesOnFileSystemAndDecoderErrors) {
   fs::permissions(dir / "locked.json", fs::perms::none);
   EnforcePermissions enforce;
   EXPECT_THROW(AtomicFile::readBytes(dir / "locked.json"), fs::filesystem_error);
+}
+
+// A writer killed between creating its temporary file and renaming it leaves the file behind; the
+// next start removes exactly such files, and none that a live writer still holds.
+TEST(AtomicFileTest, RemovesOnlyTheTemporariesOfWritersThatDied) {
+  TempDir dir;
+  const std::string id = "0F8FAD5B-D9CB-469F-A165-70867728950E";
+  // A real writer killed mid-write: the child creates the temporary and ends without unwinding.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    posix::NewFile killed(dir / (".note.json." + id + ".tmp"), 0600);
+    killed.write("half a no");
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(fs::exists(dir / (".note.json." + id + ".tmp")));
+
+  posix::NewFile live(dir / (".layout.json.1B4E28BA-2FA1-11D2-883F-0016D3CCA427.tmp"), 0600);
+  for (const std::string name : {"ggml-base.bin." + id + ".download", "a.wav." + id + ".tmp"}) {
+    test::writeFile(dir / name, "left by a killed writer");
+  }
+  const std::vector<std::string> kept = {"note.json", ".note.json.not-a-uuid.tmp", id + ".tmp",
+                                         "x." + id + ".tmp.bak"};
+  for (const std::string& name : kept) {
+    test::writeFile(dir / name, "kept");
+  }
+  fs::create_directory(dir / ("folder." + id + ".tmp"));
+  fs::create_symlink(dir / "note.json", dir / ("link." + id + ".tmp"));
+
+  EXPECT_EQ(AtomicFile::removeAbandoned(dir.path()), 3U);
+  std::vector<std::string> expected = kept;
+  expected.insert(expected.end(), {".layout.json.1B4E28BA-2FA1-11D2-883F-0016D3CCA427.tmp",
+                                   "folder." + id + ".tmp", "link." + id + ".tmp"});
+  EXPECT_THAT(namesIn(dir.path()), ::testing::UnorderedElementsAreArray(expected));
+  EXPECT_EQ(AtomicFile::removeAbandoned(dir / "missing"), 0U);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "core/native_error.h"
 #include "core/uuid.h"
 #include "support/file_bytes.h"
+#include "support/storage_faults.h"
 #include "support/temp_dir.h"
 
 namespace sayloom {
@@ -137,6 +138,8 @@ TEST_F(LocalNoteStoreTest, UnreadableEntriesGiveOneWarningEachAndStayUntouched) 
   // A note folder whose note.json names another note (for example a copied folder).
   writeFile(notes() / kIdC / "note.json", good.dump());
   writeFile(notes() / kIdC / "Audio" / "00000000.pcm", std::string(64, '\x01'));
+  // Even what looks like a killed writer's temporary file stays in a folder that is not read.
+  writeFile(notes() / kIdC / ".note.json.7D444840-9DC0-11D1-B245-5FFDCE74FAD2.tmp", "{");
   // Stray files directly inside Notes, a hidden one included.
   writeFile(notes() / ".DS_Store", "junk");
   writeFile(notes() / "readme.txt", "hello");
@@ -203,6 +206,33 @@ TEST_F(LocalNoteStoreTest, UnreadableEntriesGiveOneWarningEachAndStayUntouched) 
   EXPECT_EQ(snapshot(dir.path()), before);
 }
 
+// A save or a transcript write killed before its rename leaves a temporary file; listing the note
+// removes it and nothing else. A note's first save killed so leaves a folder with nothing else.
+TEST_F(LocalNoteStoreTest, ListingRemovesTheTemporariesOfKilledWritesBesideANote) {
+  store.save(makeNote(kIdA, "2026-03-01T09:30:00Z"));
+  const fs::path folder = notes() / kIdA;
+  writeFile(folder / ".note.json.7D444840-9DC0-11D1-B245-5FFDCE74FAD2.tmp", "{\"id\": ");
+  writeFile(folder / "Audio" / ".00000000.pcm.transcript.json.7D444840-9DC0-11D1-B245-5FFDCE74FAD2.tmp", "[");
+  writeFile(folder / "Audio" / "00000000.pcm", std::string(64, '\x01'));
+  const auto kept = snapshot(folder);
+
+  // The first save of a note killed before its rename: only its temporary file is there.
+  writeFile(notes() / kIdB / ".note.json.7D444840-9DC0-11D1-B245-5FFDCE74FAD2.tmp", "{");
+  // Without note.json but with more than that temporary file, the folder stays and is reported.
+  writeFile(notes() / kIdC / ".note.json.7D444840-9DC0-11D1-B245-5FFDCE74FAD2.tmp", "{");
+  writeFile(notes() / kIdC / "keep.txt", "mine");
+
+  const NoteListing listing = store.list();
+  ASSERT_EQ(listing.notes.size(), 1U);
+  EXPECT_THAT(listing.warnings, ElementsAre(warningFor(kIdC)));
+  EXPECT_FALSE(fs::exists(notes() / kIdB));
+  EXPECT_EQ(snapshot(notes() / kIdC), (std::map<std::string, std::string>{{"keep.txt", "mine"}}));
+  auto expected = kept;
+  expected.erase(".note.json.7D444840-9DC0-11D1-B245-5FFDCE74FAD2.tmp");
+  expected.erase("Audio/.00000000.pcm.transcript.json.7D444840-9DC0-11D1-B245-5FFDCE74FAD2.tmp");
+  EXPECT_EQ(snapshot(folder), expected);
+}
+
 TEST_F(LocalNoteStoreTest, ListsNewestFirstAndKeepsListingOrderForEqualTimes) {
   const std::vector<std::string> sameTime = {
       "AAAAAAAA-0000-4000-8000-000000000001", "BBBBBBBB-0000-4000-8000-000000000002",
@@ -265,6 +295,19 @@ TEST_F(LocalNoteStoreTest, SaveIntoReadOnlyFolderFailsAndKeepsThePreviousNote) {
     EXPECT_THROW(store.save(makeNote(kIdB, "2026-03-01T09:30:00Z")), fs::filesystem_error);
   }
   EXPECT_EQ(snapshot(dir.path()), before);
+}
+
+TEST_F(LocalNoteStoreTest, AFailedFirstSaveLeavesNoFolderBehind) {
+  store.save(makeNote(kIdA, "2026-03-01T09:30:00Z"));
+  const auto before = snapshot(dir.path());
+  {
+    // The folder and the temporary file can be made, but no byte can be written.
+    test::FileSizeLimit full(1);
+    EXPECT_THROW(store.save(makeNote(kIdB, "2026-03-01T09:30:00Z")), fs::filesystem_error);
+    EXPECT_THROW(store.save(makeNote(kIdA, "2026-03-02T09:30:00Z")), fs::filesystem_error);
+  }
+  EXPECT_EQ(snapshot(dir.path()), before);
+  EXPECT_THAT(store.list().warnings, IsEmpty());
 }
 
 TEST_F(LocalNoteStoreTest, SaveWhereAFileBlocksTheFolderFailsAndLeavesTheFile) {

@@ -7,6 +7,7 @@
 #include "app/app_status.h"
 #include "app/serial_worker.h"
 #include "app/whisper_recognition_service.h"
+#include "core/atomic_file.h"
 
 namespace sayloom {
 
@@ -29,7 +30,11 @@ void ModelInstaller::setDownloadProgress(const std::optional<double>& progress) 
 }
 
 QCoro::Task<void> ModelInstaller::check() {
-  auto exists = [model = m_settings.modelFile] { return std::filesystem::exists(model); };
+  auto exists = [model = m_settings.modelFile] {
+    // A staging copy left by a download killed while installing is of no further use.
+    AtomicFile::removeAbandoned(model.parent_path());
+    return std::filesystem::exists(model);
+  };
   try {
     setModelReady(co_await runInBackground(std::move(exists)));
   } catch (...) {

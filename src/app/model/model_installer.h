@@ -29,7 +29,8 @@ public:
   bool modelReady() const { return m_modelReady; }
   const std::optional<double>& downloadProgress() const { return m_downloadProgress; }
 
-  // Looks whether the model file exists (the start-up step).
+  // Looks whether the model file exists (the start-up step), after removing a staging copy that a
+  // download killed mid-install left beside it.
   QCoro::Task<void> check();
   // Downloads and checks the model in the background, once at a time; failures become the warning,
   // a cancelled download says nothing.
