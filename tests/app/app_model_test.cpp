@@ -357,10 +357,13 @@ TEST_F(RecoveryTest, RefusalsLeaveTheNoteUnchanged) {
     bool model;
     std::vector<std::size_t> chunks;
     QString warning;
+    bool audioFolder = true;
   };
   const std::vector<Case> cases = {
       {"no model", false, {256'000}, QStringLiteral("먼저 Whisper 모델을 다운로드해 주세요.")},
       {"no chunk file", true, {}, QStringLiteral("복구할 오디오 파일이 없습니다.")},
+      // A note whose recording was killed before the capture made its folder.
+      {"no audio folder", true, {}, QStringLiteral("복구할 오디오 파일이 없습니다."), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -369,8 +372,10 @@ TEST_F(RecoveryTest, RefusalsLeaveTheNoteUnchanged) {
       installModel();
     }
     const NativeNote note = storedNote(c.chunks);
-    fs::create_directories(audioFolder(note.id));
-    writeFile(audioFolder(note.id) / "readme.txt", "no audio here");
+    if (c.audioFolder) {
+      fs::create_directories(audioFolder(note.id));
+      writeFile(audioFolder(note.id) / "readme.txt", "no audio here");
+    }
     AppModel& model = makeModel();
     QCoro::waitFor(model.recoverSelected());
     ASSERT_TRUE(model.appStatus().warning());

@@ -31,6 +31,11 @@ struct ChunkListing {
 };
 
 ChunkListing listChunks(const std::filesystem::path& folder) {
+  // A note whose recording never got going has no audio folder: nothing to recover, not a failure.
+  std::error_code error;
+  if (std::filesystem::symlink_status(folder, error).type() == std::filesystem::file_type::not_found) {
+    return {};
+  }
   ChunkListing listing{chunks::list(folder), 0};
   listing.seconds = static_cast<double>(chunks::totalBytes(listing.chunks)) / chunks::bytesPerSecond;
   return listing;
