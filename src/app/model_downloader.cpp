@@ -6,7 +6,9 @@
 #include <QNetworkRequest>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
+#include <string>
 
 #include "app/model_file_check.h"
 #include "app/reply_finished.h"
@@ -51,7 +53,7 @@ struct Transfer {
   QTemporaryFile scratch;
   std::uint64_t received = 0;
   bool tooLong = false;
-  bool writeFailed = false;
+  std::optional<std::string> writeError;  // the file system's text for a failed write
 };
 
 }  // namespace
@@ -102,7 +104,7 @@ QCoro::Task<void> ModelDownloader::download(std::stop_token stop) {
       reply.get(), &QNetworkReply::readyRead, reply.get(), [this, transfer, r = reply.get(), modelSize] {
         const QByteArray bytes = r->readAll();
         if (r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200 || transfer->tooLong ||
-            transfer->writeFailed) {
+            transfer->writeError) {
           return;  // an error page, or a transfer already being aborted
         }
         transfer->received += static_cast<std::uint64_t>(bytes.size());
@@ -111,8 +113,13 @@ QCoro::Task<void> ModelDownloader::download(std::stop_token stop) {
           r->abort();
           return;
         }
-        if (transfer->scratch.write(bytes) != bytes.size()) {
-          transfer->writeFailed = true;
+        // Written through the descriptor, so that a failure keeps the file system's own reason
+        // (a full disk, a size limit) instead of the file object's "Unknown error".
+        try {
+          posix::writeAll(transfer->scratch.handle(), std::string_view(bytes.constData(), bytes.size()),
+                          transfer->scratch.fileName().toStdString());
+        } catch (const std::exception& error) {
+          transfer->writeError = error.what();
           r->abort();
           return;
         }
@@ -131,9 +138,8 @@ QCoro::Task<void> ModelDownloader::download(std::stop_token stop) {
   if (transfer->tooLong) {
     throw NativeError::message(messages::modelDigestMismatch);
   }
-  if (transfer->writeFailed) {
-    fail(QStringLiteral("cannot write the download to %1: %2")
-             .arg(transfer->scratch.fileName(), transfer->scratch.errorString()));
+  if (transfer->writeError) {
+    throw std::runtime_error(*transfer->writeError);
   }
   if (reply->error() == QNetworkReply::OperationCanceledError) {
     fail(QStringLiteral("the model download received nothing for %1 seconds").arg(transferTimeoutMs / 1000));
@@ -144,11 +150,6 @@ QCoro::Task<void> ModelDownloader::download(std::stop_token stop) {
   if (!status.isValid()) {
     throw NativeError::message(messages::modelServerUnreachable);  // an answer, but not over HTTP
   }
-  if (!transfer->scratch.flush()) {
-    fail(QStringLiteral("cannot write the download to %1: %2")
-             .arg(transfer->scratch.fileName(), transfer->scratch.errorString()));
-  }
-
   const std::filesystem::path downloaded = transfer->scratch.fileName().toStdString();
   // (Named outside the co_await expression: GCC 12 mishandles temporaries with destructors there.)
   auto install = [downloaded, settings = m_settings, stop] { verifyAndInstall(downloaded, settings, stop); };
