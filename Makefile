@@ -1,7 +1,7 @@
 # The two commands of the README: `make run` and `make test`. Each does its own set-up.
 BUILD ?= build
 
-.PHONY: setup run test bench sanitizers fuzz tidy format clean
+.PHONY: setup run test soak bench sanitizers fuzz tidy format clean
 
 setup:
 	bash scripts/setup.sh $(BUILD)
@@ -11,6 +11,10 @@ run: setup
 
 test: setup
 	bash scripts/run-tests.sh $(BUILD)
+
+# The long reliability runs: many kills of the app while it records, and half an hour of recording.
+soak: setup
+	bash scripts/run-soak.sh $(BUILD)
 
 bench: setup
 	bash scripts/run-bench.sh

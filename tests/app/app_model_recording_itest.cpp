@@ -238,8 +238,11 @@ TEST_F(RecordingTest, ARecordingKilledMidChunkKeepsItsChunksAndCanBeRecovered) {
   child.setProgram(QStringLiteral(SAYLOOM_BINARY_DIR "/sayloom_record_until_killed"));
   child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   child.start();
-  ASSERT_TRUE(child.waitForReadyRead(60'000));
-  const QByteArray line = child.readLine().trimmed();
+  QByteArray line;
+  while (!line.startsWith("recording ") && !line.startsWith("failed ")) {
+    ASSERT_TRUE(child.canReadLine() || child.waitForReadyRead(60'000));
+    line = child.readLine().trimmed();
+  }
   ASSERT_TRUE(line.startsWith("recording ")) << line.toStdString();
   const std::string id = line.mid(10).toStdString();
 
