@@ -217,13 +217,25 @@ TEST_F(PresetEditingTest, FailedImportsAddNothing) {
   const fs::path large = m_dir / "large.json";
   writeFile(large, std::string(1024 * 1024 + 1, ' '));
   const fs::path missing = m_dir / "missing.json";
+  // Files nobody should offer, which must neither hang the import nor fill the memory.
+  const fs::path huge = m_dir / "huge.json";
+  writeFile(huge, "");
+  fs::resize_file(huge, std::uintmax_t{2} << 30);
+  const fs::path fifo = m_dir / "fifo.json";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path nested = m_dir / "nested.json";
+  writeFile(nested, std::string(400'000, '[') + std::string(400'000, ']'));
 
   const std::pair<fs::path, std::optional<QString>> cases[] = {
       {three, QStringLiteral("프리셋은 최대 64개입니다.")},
       {newer,
        QStringLiteral("더 최신 앱의 프리셋 버전 3입니다. 원본을 보호하기 위해 설정 저장을 잠갔습니다.")},
       {large, QStringLiteral("프리셋 파일은 1 MiB 이하여야 합니다.")},
+      {huge, QStringLiteral("프리셋 파일은 1 MiB 이하여야 합니다.")},
       {missing, std::nullopt},  // the file system's own text
+      {fifo, std::nullopt},
+      {"/dev/zero", std::nullopt},
+      {nested, std::nullopt},  // the JSON reader's text
   };
   for (const auto& [file, expected] : cases) {
     model.appStatus().setWarning(std::nullopt);
