@@ -29,22 +29,22 @@ void write(const nlohmann::json& value, const std::filesystem::path& target) {
   writeBytes(value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", target);
 }
 
-std::string readBytes(const std::filesystem::path& source) {
-  const posix::Descriptor fd = posix::openForReading(source);
+std::string readBytes(const std::filesystem::path& source, ReadLimits limits) {
+  const posix::Descriptor fd = posix::openForReading(source, "cannot read file", limits.maxBytes, limits.followLinks);
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) {
     posix::throwErrno("cannot read file", source);
   }
-  if (S_ISDIR(info.st_mode)) {
-    errno = EISDIR;
-    posix::throwErrno("cannot read file", source);
-  }
   // One read for a regular file of known size; the loop also copes with files that grow or
-  // report no size (pipes, /proc).
+  // report no size (/proc).
   std::string bytes;
   std::size_t size = 0;
-  bytes.resize(S_ISREG(info.st_mode) && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096);
+  bytes.resize(info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096);
   for (;;) {
+    if (size > limits.maxBytes) {  // the file grew past the bound while it was read
+      errno = EFBIG;
+      posix::throwErrno("cannot read file", source);
+    }
     if (size == bytes.size()) {
       bytes.resize(bytes.size() * 2);
     }
@@ -58,7 +58,9 @@ std::string readBytes(const std::filesystem::path& source) {
   return bytes;
 }
 
-nlohmann::json read(const std::filesystem::path& source) { return nlohmann::json::parse(readBytes(source)); }
+nlohmann::json read(const std::filesystem::path& source, ReadLimits limits) {
+  return nlohmann::json::parse(readBytes(source, limits));
+}
 
 namespace {
 

@@ -7,6 +7,7 @@
 // Errors: std::filesystem::filesystem_error / std::system_error with the platform's text for file
 // system failures, nlohmann::json::exception for JSON that does not parse. A failed write leaves
 // the previous file untouched and no temporary file behind.
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 
@@ -21,11 +22,20 @@ void write(const nlohmann::json& value, const std::filesystem::path& target);
 // Atomically replaces `target` with exactly `bytes`; creates missing parent folders.
 void writeBytes(std::string_view bytes, const std::filesystem::path& target);
 
-// Reads and parses the whole file.
-nlohmann::json read(const std::filesystem::path& source);
+// What a read accepts. Only regular files are read; one larger than `maxBytes` fails with EFBIG
+// before anything is read, and a link fails with ELOOP when `followLinks` is false. The default
+// bound is far above any file this program writes and keeps a stray file of gigabytes from filling
+// the memory.
+struct ReadLimits {
+  std::uintmax_t maxBytes = std::uintmax_t{64} << 20;
+  bool followLinks = true;
+};
 
-// Reads the whole file as bytes.
-std::string readBytes(const std::filesystem::path& source);
+// Reads and parses the whole file.
+nlohmann::json read(const std::filesystem::path& source, ReadLimits limits = {});
+
+// Reads the whole file as bytes. A FIFO, device or socket fails (EINVAL) without waiting on it.
+std::string readBytes(const std::filesystem::path& source, ReadLimits limits = {});
 
 // Removes the temporary files that writers of this program left in `folder` when they were killed
 // before their rename: names ending in "." + UUID + ".tmp" (this writer's, and the WAV export's) or

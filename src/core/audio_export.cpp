@@ -33,7 +33,10 @@ std::uint64_t appendFile(int fd, const std::filesystem::path& target, const std:
 }  // namespace
 
 void exportAudio(const std::filesystem::path& audioFolder, const std::filesystem::path& destination) {
-  const std::vector<chunks::ChunkFile> files = chunks::list(audioFolder);
+  exportAudio(chunks::list(audioFolder), destination);
+}
+
+void exportAudio(const std::vector<chunks::ChunkFile>& files, const std::filesystem::path& destination) {
   const std::uint64_t total = chunks::totalBytes(files);
   if (files.empty() || !describable(total)) {
     throw NativeError::message(messages::audioTooLargeForWav);

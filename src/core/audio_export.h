@@ -3,6 +3,9 @@
 // of its audio folder, unchanged, in index order. Synchronous and blocking (it reads and fsyncs the
 // whole recording): callers run it off the main thread. Stateless; any thread.
 #include <filesystem>
+#include <vector>
+
+#include "core/chunk_files.h"
 
 namespace sayloom {
 
@@ -16,5 +19,9 @@ namespace sayloom {
 // 0 or more than wave::maxPcmBytes; std::filesystem::filesystem_error with the platform's text when
 // the folder cannot be listed or a file cannot be read, written, synchronised or renamed.
 void exportAudio(const std::filesystem::path& audioFolder, const std::filesystem::path& destination);
+
+// The same for chunk files already listed. A file whose size changed since it was listed is copied
+// as it is now, and the header states what was really written.
+void exportAudio(const std::vector<chunks::ChunkFile>& files, const std::filesystem::path& destination);
 
 }  // namespace sayloom

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
+#include <system_error>
 #include <utility>
 
 namespace sayloom::chunks {
@@ -70,13 +71,14 @@ std::filesystem::path transcriptFile(const std::filesystem::path& chunkFile) {
 }
 
 std::vector<ChunkFile> list(const std::filesystem::path& folder) {
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(folder))) {
+    throw std::filesystem::filesystem_error("cannot list a linked audio folder", folder,
+                                            std::make_error_code(std::errc::too_many_symbolic_link_levels));
+  }
   std::vector<ChunkFile> files;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.path().extension() != extension) {
-      continue;
-    }
     std::error_code error;
-    if (entry.is_directory(error)) {
+    if (entry.path().extension() != extension || !entry.is_regular_file(error) || entry.is_symlink(error)) {
       continue;
     }
     const std::uintmax_t size = entry.file_size(error);

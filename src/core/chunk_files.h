@@ -44,8 +44,10 @@ struct ChunkFile {
   std::uint64_t size = 0;  // 0 when the size cannot be read
 };
 
-// The "*.pcm" files of `folder` sorted by file name, which the zero-padded names make index
-// order; folders with that extension are skipped. Throws when the folder cannot be listed.
+// The "*.pcm" regular files of `folder` sorted by file name, which the zero-padded names make index
+// order. Links, folders, FIFOs and devices with that extension are skipped, and a folder that is
+// itself a link fails (ELOOP): audio is never read from outside the note's folder. Throws when the
+// folder cannot be listed.
 std::vector<ChunkFile> list(const std::filesystem::path& folder);
 
 // The sum of the sizes, held at UINT64_MAX instead of wrapping.

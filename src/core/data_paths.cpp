@@ -5,6 +5,9 @@
 
 #include <cstdlib>
 
+#include "core/native_error.h"
+#include "core/uuid.h"
+
 namespace sayloom::DataPaths {
 
 namespace {
@@ -42,7 +45,14 @@ std::filesystem::path applicationSupport() {
   return homeDirectory() / ".local" / "share";
 }
 
+void requireNoteId(const std::string& id) {
+  if (!uuid::isValid(id)) {
+    throw NativeError::message(messages::invalidNoteId);
+  }
+}
+
 std::filesystem::path noteDirectory(const std::string& id, const std::filesystem::path& root) {
+  requireNoteId(id);
   return root / "Notes" / id;
 }
 

@@ -14,10 +14,15 @@ std::filesystem::path root();
 // $HOME/.local/share.
 std::filesystem::path applicationSupport();
 
-// root / "Notes" / id
+// Throws NativeError(messages::invalidNoteId) unless `id` is a UUID: an id becomes a file or folder
+// name, and only a UUID can never climb out of its folder or name something else.
+void requireNoteId(const std::string& id);
+
+// root / "Notes" / id; refuses an id that is not a UUID (requireNoteId).
 std::filesystem::path noteDirectory(const std::string& id, const std::filesystem::path& root);
 
-// root / "Notes" / id / "Audio": the recording's chunk files and per-chunk transcripts.
+// root / "Notes" / id / "Audio": the recording's chunk files and per-chunk transcripts. Refuses an
+// id that is not a UUID.
 std::filesystem::path audioDirectory(const std::string& id, const std::filesystem::path& root);
 
 // root / "Models" / "ggml-base.bin"

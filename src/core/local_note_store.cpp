@@ -19,8 +19,13 @@ namespace {
 constexpr const char* noteFileName = "note.json";
 
 // Reads and decodes one entry of "Notes"; throws whatever makes it unusable.
+// Neither the folder nor its note.json may be a link: a note is never read from outside the data
+// folder.
 NativeNote readNoteFolder(const std::filesystem::path& folder, const std::string& name) {
-  NativeNote note = decodeNote(AtomicFile::read(folder / noteFileName));
+  if (std::filesystem::symlink_status(folder).type() != std::filesystem::file_type::directory) {
+    throw std::runtime_error("not a folder: " + name);
+  }
+  NativeNote note = decodeNote(AtomicFile::read(folder / noteFileName, {.followLinks = false}));
   if (!uuid::isValid(note.id)) {
     throw std::runtime_error("note id is not a UUID: " + note.id);
   }
@@ -48,13 +53,9 @@ bool wasNeverCreated(const std::filesystem::path& folder) {
 LocalNoteStore::LocalNoteStore(std::filesystem::path root) : m_root(std::move(root)) {}
 
 void LocalNoteStore::save(const NativeNote& note) {
-  // The id becomes a folder name: only a UUID can never climb out of "Notes" or name a file.
-  if (!uuid::isValid(note.id)) {
-    throw NativeError::message(messages::invalidNoteId);
-  }
+  const std::filesystem::path folder = DataPaths::noteDirectory(note.id, m_root);
   const nlohmann::json encoded = note;
   std::lock_guard lock(m_mutex);
-  const std::filesystem::path folder = DataPaths::noteDirectory(note.id, m_root);
   std::error_code error;
   const bool created =
       std::filesystem::symlink_status(folder, error).type() == std::filesystem::file_type::not_found;

@@ -41,9 +41,27 @@ void Descriptor::close(const std::filesystem::path& path, const char* what) {
   }
 }
 
-Descriptor openForReading(const std::filesystem::path& path, const char* what) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+Descriptor openForReading(const std::filesystem::path& path, const char* what, std::uintmax_t maxBytes,
+                          bool followLinks) {
+  // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; regular files ignore it.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW)));
   if (fd.get() < 0) {
+    throwErrno(what, path);
+  }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) {
+    throwErrno(what, path);
+  }
+  if (!S_ISREG(info.st_mode)) {
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    throwErrno(what, path);
+  }
+  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+    errno = EFBIG;
+    throwErrno(what, path);
+  }
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
     throwErrno(what, path);
   }
   return fd;
@@ -165,8 +183,8 @@ bool isAbandoned(const std::filesystem::path& path) {
 }
 
 NewFile copyToNewFile(const std::filesystem::path& source, const std::filesystem::path& target,
-                      std::size_t bufferBytes, const char* closeWhat) {
-  const Descriptor in = openForReading(source);
+                      std::size_t bufferBytes, const char* closeWhat, std::uintmax_t maxBytes) {
+  const Descriptor in = openForReading(source, "cannot open file", maxBytes);
   NewFile out(target, 0644);
   std::vector<char> buffer(bufferBytes);
   while (const std::size_t got = readSome(in.get(), buffer.data(), buffer.size(), source)) {

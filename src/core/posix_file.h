@@ -8,7 +8,9 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <string_view>
 
 namespace sayloom::posix {
@@ -37,8 +39,13 @@ private:
   int m_fd;
 };
 
-// Opens an existing file for reading.
-Descriptor openForReading(const std::filesystem::path& path, const char* what = "cannot open file");
+constexpr std::uintmax_t noSizeLimit = std::numeric_limits<std::uintmax_t>::max();
+
+// Opens an existing regular file for reading. Anything else fails without waiting: a folder with
+// EISDIR; a FIFO, device or socket (which could block a reader or never end) with EINVAL; a file
+// larger than `maxBytes` with EFBIG; a link when `followLinks` is false with ELOOP.
+Descriptor openForReading(const std::filesystem::path& path, const char* what = "cannot open file",
+                          std::uintmax_t maxBytes = noSizeLimit, bool followLinks = true);
 
 // Creates a file that must not exist yet (O_EXCL) for writing; "cannot create file".
 Descriptor createNew(const std::filesystem::path& path, mode_t mode);
@@ -105,9 +112,11 @@ private:
 bool isAbandoned(const std::filesystem::path& path);
 
 // Copies `source` into the new file `target` (mode 0644) through a buffer of `bufferBytes` and
-// synchronises it; closing with `closeWhat`. The source is opened before the target is created.
+// synchronises it; closing with `closeWhat`. The source is opened as openForReading does (a regular
+// file of at most `maxBytes`) before the target is created.
 // On failure the target is removed; on success the caller renames or keeps the returned file.
 NewFile copyToNewFile(const std::filesystem::path& source, const std::filesystem::path& target,
-                      std::size_t bufferBytes, const char* closeWhat = "cannot close file");
+                      std::size_t bufferBytes, const char* closeWhat = "cannot close file",
+                      std::uintmax_t maxBytes = noSizeLimit);
 
 }  // namespace sayloom::posix

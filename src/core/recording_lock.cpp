@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "core/data_paths.h"
 #include "core/native_error.h"
 #include "core/uuid.h"
 
@@ -30,6 +31,7 @@ int flockRetryingInterrupts(int fd, int operation) {
 }  // namespace
 
 std::filesystem::path RecordingLock::lockFile(const std::filesystem::path& root, const std::string& id) {
+  DataPaths::requireNoteId(id);
   return root / "Locks" / (id + ".lock");
 }
 
@@ -38,9 +40,6 @@ std::filesystem::path RecordingLock::recorderLockFile(const std::filesystem::pat
 }
 
 RecordingLock RecordingLock::acquire(const std::filesystem::path& root, const std::string& id) {
-  if (!uuid::isValid(id)) {
-    throw NativeError::message(messages::invalidNoteId);
-  }
   return take(lockFile(root, id), id, messages::noteBeingRecorded);
 }
 

@@ -44,8 +44,9 @@ TEST(DataPathsTest, WithoutTheVariableUsesTheUsersDataFolder) {
 
 TEST(DataPathsTest, FolderLayoutUnderTheRoot) {
   const fs::path root = "/data";
-  EXPECT_EQ(DataPaths::noteDirectory("ID", root), fs::path("/data/Notes/ID"));
-  EXPECT_EQ(DataPaths::audioDirectory("ID", root), fs::path("/data/Notes/ID/Audio"));
+  const std::string id = "6F1C2D3E-4A5B-4C6D-8E7F-0123456789AB";
+  EXPECT_EQ(DataPaths::noteDirectory(id, root), fs::path("/data/Notes/" + id));
+  EXPECT_EQ(DataPaths::audioDirectory(id, root), fs::path("/data/Notes/" + id + "/Audio"));
   EXPECT_EQ(DataPaths::modelFile(root), fs::path("/data/Models/ggml-base.bin"));
 }
 

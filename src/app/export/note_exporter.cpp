@@ -64,7 +64,13 @@ QCoro::Task<void> NoteExporter::exportAudio() {
   if (note == nullptr || m_session.recording() || m_saveDialog == nullptr) {
     co_return;
   }
-  const std::filesystem::path folder = DataPaths::audioDirectory(note->id, m_notes.root());
+  std::filesystem::path folder;
+  try {
+    folder = DataPaths::audioDirectory(note->id, m_notes.root());
+  } catch (...) {
+    m_status.warnCurrentException();
+    co_return;
+  }
   const std::optional<QString> chosen =
       m_saveDialog->askSavePath(QStringLiteral("Sayloom-audio.wav"), QStringLiteral("WAV (*.wav)"));
   if (!chosen) {

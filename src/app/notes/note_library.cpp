@@ -79,8 +79,9 @@ QCoro::Task<std::optional<NativeNote>> NoteLibrary::stored(QString id) {
 }
 
 QCoro::Task<double> NoteLibrary::audioSeconds(QString noteID) const {
-  auto measure = [folder = DataPaths::audioDirectory(noteID.toStdString(), root())] {
-    return static_cast<double>(chunks::totalBytes(chunks::list(folder))) / chunks::bytesPerSecond;
+  auto measure = [id = noteID.toStdString(), root = root()] {
+    const auto files = chunks::list(DataPaths::audioDirectory(id, root));
+    return static_cast<double>(chunks::totalBytes(files)) / chunks::bytesPerSecond;
   };
   try {
     co_return co_await runInBackground(std::move(measure));

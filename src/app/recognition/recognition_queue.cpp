@@ -142,8 +142,8 @@ QCoro::Task<void> RecognitionQueue::runRecovery(QString noteID, std::function<bo
     finish();
     co_return;
   }
-  auto list = [folder = DataPaths::audioDirectory(noteID.toStdString(), m_notes.root())] {
-    return listChunks(folder);
+  auto list = [id = noteID.toStdString(), root = m_notes.root()] {
+    return listChunks(DataPaths::audioDirectory(id, root));
   };
   std::optional<ChunkListing> listing = co_await m_status.attempt(runInBackground(std::move(list)));
   if (!listing || interrupted()) {
