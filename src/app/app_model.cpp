@@ -26,6 +26,7 @@ const QString shortcutRefused = QStringLiteral(
 AppModel::AppModel(AppServices services, QObject* parent, StartupProbe probe)
     : QObject(parent), m_services(std::move(services)), m_probe(std::move(probe)) {
   const std::filesystem::path root = DataPaths::root();
+  DataPaths::createPrivateRoot(root);
   m_status = std::make_unique<AppStatus>();
   m_settingsStore = m_services.settings ? std::move(m_services.settings)
                                         : std::make_unique<platform::MemorySettingsStore>();

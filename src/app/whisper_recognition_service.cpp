@@ -41,12 +41,15 @@ void writeScratchFile(const std::filesystem::path& path, std::string_view bytes)
   fd.close(path, "cannot write file");
 }
 
-// A fresh folder in the system's temporary folder, removed with everything in it when the call
-// that made it ends, however it ends.
+// A fresh folder in the system's temporary folder, readable by this user alone (the recording's
+// audio passes through it), removed with everything in it when the call that made it ends, however
+// it ends.
 class WorkFolder {
 public:
   WorkFolder() : m_path(std::filesystem::temp_directory_path() / ("sayloom-" + uuid::generate())) {
-    std::filesystem::create_directories(m_path);
+    if (::mkdir(m_path.c_str(), 0700) != 0) {
+      posix::throwErrno("cannot create folder", m_path);
+    }
   }
   ~WorkFolder() {
     std::error_code ignored;

@@ -10,7 +10,11 @@
 
 namespace sayloom::cli {
 
-std::filesystem::path dataRoot() { return DataPaths::root(); }
+std::filesystem::path dataRoot() {
+  std::filesystem::path root = DataPaths::root();
+  DataPaths::createPrivateRoot(root);
+  return root;
+}
 
 NativeNote requireNote(const std::string& id) {
   if (!uuid::isValid(id)) {

@@ -1,9 +1,11 @@
 #include "core/data_paths.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <system_error>
 
 #include "core/native_error.h"
 #include "core/uuid.h"
@@ -33,6 +35,14 @@ std::filesystem::path root() {
     return std::filesystem::absolute(std::filesystem::path(value));
   }
   return applicationSupport() / "Sayloom Native";
+}
+
+void createPrivateRoot(const std::filesystem::path& root) noexcept {
+  std::error_code error;
+  if (root.has_parent_path()) {
+    std::filesystem::create_directories(root.parent_path(), error);
+  }
+  ::mkdir(root.c_str(), 0700);
 }
 
 std::filesystem::path applicationSupport() {

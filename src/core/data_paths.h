@@ -10,6 +10,12 @@ namespace sayloom::DataPaths {
 // the working directory), otherwise applicationSupport() / "Sayloom Native".
 std::filesystem::path root();
 
+// Creates `root` readable by its owner alone (0700) when it does not exist yet, so that no other
+// user of the machine can read the notes and their audio; missing parents are made with the
+// process's umask. An existing folder keeps its permissions: where it is and who may read it are
+// the user's choice. Best effort: a failure here surfaces at the first write.
+void createPrivateRoot(const std::filesystem::path& root) noexcept;
+
 // The per-user application data folder: $XDG_DATA_HOME when it is an absolute path, otherwise
 // $HOME/.local/share.
 std::filesystem::path applicationSupport();

@@ -72,11 +72,13 @@ void LocalNoteStore::save(const NativeNote& note) {
 }
 
 std::optional<NativeNote> LocalNoteStore::load(const std::string& id) {
+  if (!uuid::isValid(id)) {
+    return std::nullopt;
+  }
   std::lock_guard lock(m_mutex);
   const std::filesystem::path folder = DataPaths::noteDirectory(id, m_root);
   std::error_code error;
-  if (!uuid::isValid(id) ||
-      std::filesystem::symlink_status(folder, error).type() == std::filesystem::file_type::not_found) {
+  if (std::filesystem::symlink_status(folder, error).type() == std::filesystem::file_type::not_found) {
     return std::nullopt;
   }
   try {
