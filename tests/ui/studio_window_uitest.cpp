@@ -170,18 +170,23 @@ const ControlCase controlCases[] = {
        EXPECT_FALSE(t.model().appStatus().warning().has_value());
        EXPECT_FALSE(progress->isVisible());
      }},
-    {"ExportMenuAsksWhereToSaveTranscriptAndAudio",
+    {"ExportMenuAsksWhereToSaveTranscriptAudioAndSubtitles",
      [](StudioControls& t) {
        t.storedNote({1'000});
        QCoro::waitFor(t.model().reloadNotes());
        trigger(t.studio(), QStringLiteral("대본"));
        trigger(t.studio(), QStringLiteral("오디오 내보내기"));
+       trigger(t.studio(), QStringLiteral("SRT 자막"));
+       trigger(t.studio(), QStringLiteral("WebVTT 자막"));
      },
      [](StudioControls& t) {
-       ASSERT_EQ(t.m_dialog->asked.size(), 2U);
+       ASSERT_TRUE(StudioControls::eventually([&] { return t.m_dialog->asked.size() == 4U; }));
        EXPECT_TRUE(t.m_dialog->asked[0].first.startsWith(QStringLiteral("Sayloom-")));
        EXPECT_TRUE(t.m_dialog->asked[0].first.endsWith(QStringLiteral(".txt")));
        EXPECT_EQ(t.m_dialog->asked[1].first, QStringLiteral("Sayloom-audio.wav"));
+       EXPECT_TRUE(t.m_dialog->asked[2].first.endsWith(QStringLiteral(".srt")));
+       EXPECT_EQ(t.m_dialog->asked[2].second, QStringLiteral("SubRip (*.srt)"));
+       EXPECT_TRUE(t.m_dialog->asked[3].first.endsWith(QStringLiteral(".vtt")));
      }},
     {"RecoveryWithoutTheModelAsksForIt",
      [](StudioControls& t) {

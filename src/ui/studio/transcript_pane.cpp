@@ -94,6 +94,10 @@ TranscriptPane::TranscriptPane(AppModel& model, QWidget* parent) : QFrame(parent
   m_exportMenu = new QMenu(exportButton);
   onTrigger(m_exportMenu->addAction(QStringLiteral("대본")), [&model] { start(model.exportTranscript()); });
   onTrigger(m_exportMenu->addAction(QStringLiteral("오디오 내보내기")), [&model] { start(model.exportAudio()); });
+  onTrigger(m_exportMenu->addAction(QStringLiteral("SRT 자막")),
+            [&model] { start(model.exportSubtitles(SubtitleFormat::srt)); });
+  onTrigger(m_exportMenu->addAction(QStringLiteral("WebVTT 자막")),
+            [&model] { start(model.exportSubtitles(SubtitleFormat::webVtt)); });
   exportButton->setMenu(m_exportMenu);
   header->addWidget(exportButton);
 
