@@ -38,6 +38,17 @@ using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
   throw SecretStoreError(operation, error->code, error->message != nullptr ? error->message : "");
 }
 
+// No Secret Service to ask: no session bus, or nobody owns the service's name on it and the bus
+// cannot start one. Many Linux desktops run without one; nothing can have been stored there.
+bool serviceAbsent(const GError& error) {
+  if (error.domain == G_DBUS_ERROR) {
+    return error.code == G_DBUS_ERROR_SERVICE_UNKNOWN || error.code == G_DBUS_ERROR_NAME_HAS_NO_OWNER ||
+           error.code == G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND;
+  }
+  return error.domain == G_IO_ERROR &&
+         (error.code == G_IO_ERROR_NOT_FOUND || error.code == G_IO_ERROR_CONNECTION_REFUSED);
+}
+
 }  // namespace
 
 SecretStoreError::SecretStoreError(Operation operation, int code, const std::string& platformText)
@@ -54,7 +65,7 @@ std::optional<std::string> LibsecretStore::read() {
   gchar* secret = secret_password_lookup_sync(schema(), nullptr, &raw, "service", m_item.service.c_str(),
                                               "account", m_item.account.c_str(), nullptr);
   const ErrorPtr error(raw);
-  if (error) {
+  if (error && !serviceAbsent(*error)) {
     fail(SecretStoreError::Operation::read, error);
   }
   if (secret == nullptr) {

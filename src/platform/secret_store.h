@@ -5,6 +5,8 @@
 //
 // Error convention: every failure of the store throws SecretStoreError carrying the platform's
 // error code; an item that does not exist is not a failure (read gives nullopt, remove succeeds).
+// Without a Secret Service at all (no session bus, or no service on it) read gives nullopt too, so
+// a desktop without a keyring starts signed out; write and remove fail there.
 //
 // Thread contract: every call blocks on the session bus, so callers run them off the main thread,
 // one at a time. An object holds no state beyond its item attributes.

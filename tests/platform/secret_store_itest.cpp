@@ -1,6 +1,7 @@
 // The secret store on the Secret Service of the test session (gnome-keyring with a fresh,
 // unlocked keyring): the item is created in the default collection, updated in place, read and
-// deleted; without a Secret Service every operation reports the platform's error code.
+// deleted; without a Secret Service there is nothing to read, and writing or deleting reports the
+// platform's error code.
 #include <gtest/gtest.h>
 
 #include <QDBusArgument>
@@ -84,7 +85,8 @@ TEST(SecretStoreTest, TheItemIsCreatedUpdatedInPlaceReadAndDeleted) {
 }
 
 // Runs in a fresh process (the Secret Service connection is made once per process): with the
-// session bus pointing nowhere, each operation fails with the platform's error code.
+// session bus pointing nowhere, reading finds nothing and each change fails with the platform's
+// error code.
 void failWithoutASecretService() {
   setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/sayloom-no-bus", 1);
   LibsecretStore store(testItem());
@@ -99,13 +101,15 @@ void failWithoutASecretService() {
       }
     }
   };
-  attempt(SecretStoreError::Operation::read, 1, [&] { (void)store.read(); });
+  if (store.read() == std::nullopt) {
+    failures |= 1;
+  }
   attempt(SecretStoreError::Operation::write, 2, [&] { store.write("x"); });
   attempt(SecretStoreError::Operation::remove, 4, [&] { store.remove(); });
   std::exit(failures);
 }
 
-TEST(SecretStoreTest, WithoutASecretServiceEveryOperationFailsWithItsCode) {
+TEST(SecretStoreTest, WithoutASecretServiceNothingIsReadAndChangesFailWithTheirCode) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(failWithoutASecretService(), ::testing::ExitedWithCode(7), "code [1-9]");
 }
