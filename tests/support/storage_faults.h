@@ -17,6 +17,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace sayloom::test {
@@ -32,7 +33,7 @@ public:
     return std::unique_ptr<SmallDisk>(new SmallDisk(folder, options));
   }
   ~SmallDisk() {
-    setReadOnly(false);
+    remount(false);
     ::umount2(m_folder.c_str(), MNT_DETACH);
   }
   SmallDisk(const SmallDisk&) = delete;
@@ -48,9 +49,12 @@ public:
   // Gives the space back.
   void empty() { std::filesystem::remove(m_folder / fillerName); }
 
+  // Throws when the remount fails (a read-only remount refuses while any file below is open for
+  // writing), so that a fault that did not happen never passes for one that was survived.
   void setReadOnly(bool readOnly) {
-    const unsigned long flags = MS_REMOUNT | MS_NOSUID | MS_NODEV | (readOnly ? MS_RDONLY : 0);
-    ::mount(nullptr, m_folder.c_str(), nullptr, flags, m_options.c_str());
+    if (!remount(readOnly)) {
+      throw std::system_error(errno, std::generic_category(), "cannot remount the small disk");
+    }
   }
 
   static constexpr const char* fillerName = "zz-filler";
@@ -58,6 +62,11 @@ public:
 private:
   SmallDisk(std::filesystem::path folder, std::string options)
       : m_folder(std::move(folder)), m_options(std::move(options)) {}
+
+  bool remount(bool readOnly) noexcept {
+    const unsigned long flags = MS_REMOUNT | MS_NOSUID | MS_NODEV | (readOnly ? MS_RDONLY : 0);
+    return ::mount(nullptr, m_folder.c_str(), nullptr, flags, m_options.c_str()) == 0;
+  }
 
   std::filesystem::path m_folder;
   std::string m_options;
