@@ -61,6 +61,18 @@ std::int64_t NativeError::number() const noexcept {
   return 0;
 }
 
+bool NativeError::isHttpStatus(std::initializer_list<std::int64_t> statuses) const noexcept {
+  if (kind() != Kind::http) {
+    return false;
+  }
+  for (const std::int64_t status : statuses) {
+    if (number() == status) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string errorDescription(const std::exception& error) {
   if (const auto* native = dynamic_cast<const NativeError*>(&error)) {
     return native->description();

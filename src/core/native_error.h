@@ -6,6 +6,7 @@
 // are passed on as the platform's own exception and shown with its `what()` text. `Cancelled` marks
 // an operation stopped on request; it is never shown to the user.
 #include <cstdint>
+#include <initializer_list>
 #include <exception>
 #include <string>
 #include <variant>
@@ -28,6 +29,8 @@ public:
   const std::string& text() const noexcept;
   // The version or status number; 0 for `message`.
   std::int64_t number() const noexcept;
+  // Whether this is an HTTP failure with one of `statuses`.
+  bool isHttpStatus(std::initializer_list<std::int64_t> statuses) const noexcept;
 
   // The text shown in the status or warning line.
   const std::string& description() const noexcept { return m_description; }

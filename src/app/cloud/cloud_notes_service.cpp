@@ -18,25 +18,12 @@ namespace {
 
 using nlohmann::json;
 
-// Whether `error` is an HTTP failure with one of `statuses`.
-bool hasStatus(const NativeError& error, std::initializer_list<std::int64_t> statuses) {
-  if (error.kind() != NativeError::Kind::http) {
-    return false;
-  }
-  for (const std::int64_t status : statuses) {
-    if (error.number() == status) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // Creates `document`; an existing one (409) counts as created.
 QCoro::Task<void> createOnce(FirestoreClient db, std::string document, json fields, std::string uid) {
   try {
     co_await db.create(std::move(document), std::move(fields), std::move(uid));
   } catch (const NativeError& error) {
-    if (!hasStatus(error, {409})) {
+    if (!error.isHttpStatus({409})) {
       throw;
     }
   }
@@ -134,7 +121,7 @@ QCoro::Task<void> CloudNotesService::upload(NativeNote& note, const CloudWorkspa
   try {
     co_await db.get(notePath, uid);
   } catch (const NativeError& error) {
-    if (!hasStatus(error, {403, 404})) {
+    if (!error.isHttpStatus({403, 404})) {
       throw;
     }
     missing = true;

@@ -14,18 +14,6 @@ namespace {
 
 using platform::SecretStoreError;
 
-bool isHttp(const NativeError& error, std::initializer_list<std::int64_t> statuses) {
-  if (error.kind() != NativeError::Kind::http) {
-    return false;
-  }
-  for (const std::int64_t status : statuses) {
-    if (error.number() == status) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // A refresh the token service refused: the refresh token was revoked or is invalid.
 bool refreshRefused(const std::exception_ptr& error) {
   if (!error) {
@@ -34,7 +22,7 @@ bool refreshRefused(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
   } catch (const NativeError& native) {
-    return isHttp(native, {400, 401});
+    return native.isHttpStatus({400, 401});
   } catch (...) {
     return false;
   }
@@ -134,7 +122,7 @@ QCoro::Task<FirebaseProfile> FirebaseSession::signIn(std::string pairingID, std:
           co_await callFunction("claimDesktopPairing", std::move(claim), std::nullopt, stop);
       customToken = CloudProtocol::readCustomToken(result).value_or("");
     } catch (const NativeError& error) {
-      if (!isHttp(error, {400, 404, 409})) {
+      if (!error.isHttpStatus({400, 404, 409})) {
         throw;  // only "not approved yet" keeps polling
       }
     }
