@@ -389,7 +389,7 @@ void AudioCapture::drain() {
       latchError(messages::chunkWriteFailed);
       return;
     }
-    notify(onProgress, static_cast<double>(m_writer->totalBytes()) / chunks::bytesPerSecond, level);
+    notify(onProgress, chunks::seconds(m_writer->totalBytes()), level);
   }
 }
 

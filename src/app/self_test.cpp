@@ -88,7 +88,7 @@ QCoro::Task<void> runSelfTest(QStringList arguments) {
   }
 
   note.segments = entries;
-  note.durationSeconds = static_cast<double>(pcm.size()) / chunks::bytesPerSecond;
+  note.durationSeconds = chunks::seconds(pcm.size());
   note.completed = false;
   store.save(note);
   const NoteListing listing = store.list();

@@ -76,7 +76,7 @@ QCoro::Task<void> notesList(const Invocation& invocation) {
 QCoro::Task<void> notesShow(const Invocation& invocation) {
   const NativeNote note = requireNote(invocation.operands.at(0));
   const AudioSummary audio = audioOf(note.id);
-  const double audioSeconds = static_cast<double>(audio.bytes) / chunks::bytesPerSecond;
+  const double audioSeconds = chunks::seconds(audio.bytes);
   const bool recording = RecordingLock::isHeld(dataRoot(), note.id);
 
   if (invocation.has("--json")) {

@@ -63,7 +63,7 @@ QCoro::Task<void> recover(const Invocation& invocation) {
   }
 
   LocalNoteStore store(root);
-  note.durationSeconds = static_cast<double>(chunks::totalBytes(files)) / chunks::bytesPerSecond;
+  note.durationSeconds = chunks::seconds(chunks::totalBytes(files));
   note.completed = true;
   store.save(note);
 

@@ -25,6 +25,9 @@ inline constexpr std::int64_t sampleRate = 16'000;  // samples per second, one c
 inline constexpr std::int64_t bytesPerSample = 2;
 inline constexpr std::int64_t bytesPerSecond = sampleRate * bytesPerSample;  // 32,000
 inline constexpr std::int64_t bytesPerMillisecond = bytesPerSecond / 1'000;  // 32
+
+// The recorded time that `bytes` of samples hold.
+inline constexpr double seconds(std::uint64_t bytes) { return static_cast<double>(bytes) / bytesPerSecond; }
 inline constexpr std::int64_t chunkMilliseconds = 8'000;                     // chunk k starts at k × 8 s
 inline constexpr std::int64_t bytesPerChunk = bytesPerMillisecond * chunkMilliseconds;  // 256,000
 

@@ -12,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/scripted_audio.h"
 #include "capture_recorder.h"
 #include "core/native_error.h"
 #include "support/run_task.h"
@@ -25,87 +26,11 @@ using platform::SourceEvent;
 using platform::SourceFormat;
 using platform::SourceKind;
 using test::CaptureRecorder;
+using test::ConverterScript;
+using test::ScriptedConverter;
+using test::ScriptedSource;
+using test::SourceScript;
 using test::TempDir;
-
-// What the scripted source does and what was done to it.
-struct SourceScript {
-  SourceFormat format{16000, 1};
-  std::optional<SourceError::Kind> openFails;
-  std::optional<SourceError::Kind> startFails;
-
-  platform::BlockHandler handler = nullptr;
-  void* context = nullptr;
-  platform::EventHandler events;
-  std::optional<SourceKind> kind;
-  bool stopped = false;
-
-  // Pushes mono samples as the sound server's thread would.
-  void push(const std::vector<float>& samples) const {
-    const float* channels[] = {samples.data()};
-    handler(context, channels, 1, static_cast<std::uint32_t>(samples.size()));
-  }
-};
-
-class ScriptedSource final : public platform::AudioSource {
-public:
-  ScriptedSource(SourceScript& script, SourceKind kind) : m_script(script) { m_script.kind = kind; }
-  SourceFormat open() override {
-    if (m_script.openFails) {
-      throw SourceError(*m_script.openFails, "scripted");
-    }
-    return m_script.format;
-  }
-  void start(const SourceFormat&, platform::BlockHandler handler, void* context,
-             platform::EventHandler events) override {
-    if (m_script.startFails) {
-      throw SourceError(*m_script.startFails, "scripted");
-    }
-    m_script.handler = handler;
-    m_script.context = context;
-    m_script.events = std::move(events);
-  }
-  void stop() noexcept override { m_script.stopped = true; }
-
-private:
-  SourceScript& m_script;
-};
-
-// A converter at equal rates: sample x becomes round(x * 32768), clamped to 16 bits; its flush
-// yields `tail` samples of 7. It can be told to fail.
-struct ConverterScript {
-  bool factoryFails = false;
-  int failOnProcessCall = 0;  // 1-based; 0 never
-  bool flushFails = false;
-  std::size_t tail = 0;
-  int processCalls = 0;
-};
-
-class ScriptedConverter final : public platform::Resampler {
-public:
-  explicit ScriptedConverter(ConverterScript& script) : m_script(script) {}
-  void process(const float* input, std::size_t frames, std::vector<std::int16_t>& output) override {
-    if (++m_script.processCalls == m_script.failOnProcessCall) {
-      throw std::runtime_error("scripted conversion failure");
-    }
-    for (std::size_t i = 0; i < frames; ++i) {
-      const double value = std::lround(static_cast<double>(input[i]) * 32768.0);
-      output.push_back(static_cast<std::int16_t>(std::clamp(value, -32768.0, 32767.0)));
-    }
-  }
-  std::size_t flush(std::int16_t* output, std::size_t capacity) override {
-    if (m_script.flushFails) {
-      throw std::runtime_error("scripted flush failure");
-    }
-    const std::size_t n = std::min(capacity, m_tailLeft);
-    std::fill_n(output, n, std::int16_t{7});
-    m_tailLeft -= n;
-    return n;
-  }
-
-private:
-  ConverterScript& m_script;
-  std::size_t m_tailLeft = m_script.tail;
-};
 
 class AudioCaptureTest : public ::testing::Test {
 protected:

@@ -136,7 +136,7 @@ TEST(AtomicFileTest, RemovesOnlyTheTemporariesOfWritersThatDied) {
   ASSERT_TRUE(fs::exists(dir / (".note.json." + id + ".tmp")));
 
   posix::NewFile live(dir / (".layout.json.1B4E28BA-2FA1-11D2-883F-0016D3CCA427.tmp"), 0600);
-  for (const std::string name : {"ggml-base.bin." + id + ".download", "a.wav." + id + ".tmp"}) {
+  for (const std::string& name : {"ggml-base.bin." + id + ".download", "a.wav." + id + ".tmp"}) {
     test::writeFile(dir / name, "left by a killed writer");
   }
   const std::vector<std::string> kept = {"note.json", ".note.json.not-a-uuid.tmp", id + ".tmp",

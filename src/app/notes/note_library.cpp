@@ -81,7 +81,7 @@ QCoro::Task<std::optional<NativeNote>> NoteLibrary::stored(QString id) {
 QCoro::Task<double> NoteLibrary::audioSeconds(QString noteID) const {
   auto measure = [id = noteID.toStdString(), root = root()] {
     const auto files = chunks::list(DataPaths::audioDirectory(id, root));
-    return static_cast<double>(chunks::totalBytes(files)) / chunks::bytesPerSecond;
+    return chunks::seconds(chunks::totalBytes(files));
   };
   try {
     co_return co_await runInBackground(std::move(measure));

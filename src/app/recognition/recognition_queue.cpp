@@ -37,7 +37,7 @@ ChunkListing listChunks(const std::filesystem::path& folder) {
     return {};
   }
   ChunkListing listing{chunks::list(folder), 0};
-  listing.seconds = static_cast<double>(chunks::totalBytes(listing.chunks)) / chunks::bytesPerSecond;
+  listing.seconds = chunks::seconds(chunks::totalBytes(listing.chunks));
   return listing;
 }
 

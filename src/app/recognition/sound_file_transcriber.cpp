@@ -127,7 +127,7 @@ QCoro::Task<FileTranscription> transcribeSoundFile(WhisperRecognitionService& re
         co_await recognizer.transcribe(chunk, result.chunks, language, cpuOnly, stop);
     std::filesystem::remove(chunk);
     result.entries.insert(result.entries.end(), entries.begin(), entries.end());
-    result.seconds += static_cast<double>(pcm.size()) / chunks::bytesPerSecond;
+    result.seconds += chunks::seconds(pcm.size());
     if (progress) {
       progress(result.chunks + 1, std::max(expected, result.chunks + 1));
     }
