@@ -223,7 +223,7 @@ TEST(HostileFilesTest, NoteIdsMadeOfPathPiecesReachNoPath) {
   const fs::path root = dir / "data";
   fs::create_directories(root);
   const std::vector<std::string> ids = {"../../outside", "..", ".", "", "a/b", "/etc", "Notes/../../x", "..\\x",
-                                        std::string("6F1C2D3E-4A5B-4C6D-8E7F-0123456789AB\0/../x", 44)};
+                                        std::string("6F1C2D3E-4A5B-4C6D-8E7F-0123456789AB\0/../x", 42)};
   for (const std::string& id : ids) {
     SCOPED_TRACE(id);
     EXPECT_THROW(DataPaths::noteDirectory(id, root), NativeError);
