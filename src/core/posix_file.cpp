@@ -43,7 +43,8 @@ void Descriptor::close(const std::filesystem::path& path, const char* what) {
 
 Descriptor openForReading(const std::filesystem::path& path, const char* what, std::uintmax_t maxBytes,
                           bool followLinks) {
-  // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; regular files ignore it.
+  // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; reads of the regular files that
+  // pass the check below ignore it, so it stays set.
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW)));
   if (fd.get() < 0) {
     throwErrno(what, path);
@@ -58,10 +59,6 @@ Descriptor openForReading(const std::filesystem::path& path, const char* what, s
   }
   if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
     errno = EFBIG;
-    throwErrno(what, path);
-  }
-  const int flags = ::fcntl(fd.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
     throwErrno(what, path);
   }
   return fd;
