@@ -4,6 +4,10 @@
 
 #include <QAccessible>
 #include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
 
 #include "support/canvas.h"
 #include "support/temp_dir.h"
@@ -76,6 +80,72 @@ TEST_F(CaptionViewTest, DrawsTheFlatBackgroundWhileTheUserReducesTransparency) {
 
   accessibility.setUserReduceTransparency(false);
   EXPECT_GT(centre().distance(flat), 50);
+}
+
+
+// The largest difference of one channel between two images of the same size, or 256 when their
+// sizes differ.
+int largestDifference(const QImage& first, const QImage& second) {
+  const QImage a = first.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  const QImage b = second.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  if (a.size() != b.size()) {
+    return 256;
+  }
+  int largest = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    const auto* rowA = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+    const auto* rowB = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+    for (int x = 0; x < a.width(); ++x) {
+      for (int shift : {0, 8, 16, 24}) {
+        largest = std::max(largest, std::abs(int((rowA[x] >> shift) & 0xFF) - int((rowB[x] >> shift) & 0xFF)));
+      }
+    }
+  }
+  return largest;
+}
+
+// The view keeps its drawn background between captions; whatever changes, what it shows is what
+// the renderer draws afresh.
+TEST_F(CaptionViewTest, ShowsWhatTheRendererDrawsAfterEveryKindOfChange) {
+  platform::AccessibilitySettings accessibility;
+  CaptionView view(accessibility);
+  view.setAttribute(Qt::WA_TranslucentBackground);
+  view.resize(420, 180);
+  OverlayPreset preset;
+  preset.BackgroundMode = "Linear";
+  preset.GradientStops = {{"#FF0000", 0}, {"#0000FF", 1}};
+  preset.GlassIntensity = 0.6;
+  view.setPreset(preset);
+  view.setCaption({QStringLiteral("안녕하세요"), QStringLiteral("Hello"), QStringLiteral("en")});
+
+  const struct {
+    const char* change;
+    std::function<void()> apply;
+  } changes[] = {
+      {"first drawing", [] {}},
+      {"new caption", [&] { view.setCaption({QStringLiteral("다음 문장입니다"), {}, {}}); }},
+      {"new background colours", [&] {
+         preset.GradientStops = {{"#00FF00", 0}, {"#FFFF00", 1}};
+         view.setPreset(preset);
+       }},
+      {"new corner radius", [&] {
+         preset.CornerRadius = 40;
+         view.setPreset(preset);
+       }},
+      {"new size", [&] { view.resize(300, 220); }},
+      {"reduced transparency", [&] { accessibility.setUserReduceTransparency(true); }},
+      {"transparency again", [&] { accessibility.setUserReduceTransparency(false); }},
+  };
+  for (const auto& step : changes) {
+    step.apply();
+    QImage expected(view.size(), QImage::Format_ARGB32_Premultiplied);
+    expected.fill(Qt::transparent);
+    {
+      QPainter painter(&expected);
+      CaptionRenderer::paint(painter, QRectF(view.rect()), view.preset(), view.caption(), view.renderOptions());
+    }
+    EXPECT_LE(largestDifference(view.grab().toImage(), expected), 1) << step.change;
+  }
 }
 
 }  // namespace

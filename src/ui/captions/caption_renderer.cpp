@@ -207,10 +207,14 @@ void CaptionRenderer::paintBorder(QPainter& painter, const QRectF& rect, const O
 
 void CaptionRenderer::paint(QPainter& painter, const QRectF& rect, const OverlayPreset& preset,
                             const CaptionText& text, const RenderOptions& options) {
+  PresetBackground::paint(painter, rect, preset, options);
+  paintOverBackground(painter, rect, preset, text, options);
+}
+
+void CaptionRenderer::paintOverBackground(QPainter& painter, const QRectF& rect, const OverlayPreset& preset,
+                                          const CaptionText& text, const RenderOptions& options) {
   painter.save();
   painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-  PresetBackground::paint(painter, rect, preset, options);
-
   const QPaintDevice& device = *painter.device();
   const QRectF content = contentRect(rect, preset);
   const std::vector<MeasuredRow> rows = measure(content.width(), preset, text, device);

@@ -50,6 +50,11 @@ public:
   // The whole caption filling `rect`: background, rows, border.
   static void paint(QPainter& painter, const QRectF& rect, const OverlayPreset& preset,
                     const CaptionText& text, const RenderOptions& options);
+  // Everything of `paint` but the background (PresetBackground::paint): the rows and the border.
+  // For callers that keep the background, which changes only with the preset, the size and the
+  // options, and draw it first themselves.
+  static void paintOverBackground(QPainter& painter, const QRectF& rect, const OverlayPreset& preset,
+                                  const CaptionText& text, const RenderOptions& options);
 
   // The rows' places inside `rect`, measured with the fonts as they resolve on `device`.
   static CaptionLayout layout(const QRectF& rect, const OverlayPreset& preset, const CaptionText& text,

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPointer>
 
+#include "ui/captions/preset_background.h"
+
 namespace sayloom::ui {
 
 namespace {
@@ -154,6 +156,7 @@ void CaptionView::setPreset(const OverlayPreset& preset) {
     return;
   }
   m_preset = preset;
+  m_background = QImage();
   update();
 }
 
@@ -178,8 +181,24 @@ CaptionLayout CaptionView::captionLayout() const {
 QSize CaptionView::sizeHint() const { return QSizeF(m_preset.Width, m_preset.Height).toSize(); }
 
 void CaptionView::paintEvent(QPaintEvent*) {
+  if (rect().isEmpty()) {
+    return;
+  }
+  const QRectF area(rect());
+  const RenderOptions options = renderOptions();
+  const qreal ratio = devicePixelRatioF();
+  const QSize pixels = (area.size() * ratio).toSize();
+  if (m_background.size() != pixels || m_background.devicePixelRatio() != ratio || m_backgroundOptions != options) {
+    m_background = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    m_background.setDevicePixelRatio(ratio);
+    m_background.fill(Qt::transparent);
+    QPainter layer(&m_background);
+    PresetBackground::paint(layer, area, m_preset, options);
+    m_backgroundOptions = options;
+  }
   QPainter painter(this);
-  CaptionRenderer::paint(painter, QRectF(rect()), m_preset, m_caption, renderOptions());
+  painter.drawImage(QPointF(0, 0), m_background);
+  CaptionRenderer::paintOverBackground(painter, area, m_preset, m_caption, options);
 }
 
 }  // namespace sayloom::ui

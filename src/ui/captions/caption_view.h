@@ -4,7 +4,8 @@
 // and opaque when transparency is reduced. It draws its whole rectangle; a translucent top-level
 // window around it lets the rounded corners show what lies behind. For assistive technology it
 // offers its rows as static texts: the header as "Sayloom 자막", the original and the translation
-// as their text. Main thread only.
+// as their text. It keeps its drawn background between captions. Main thread only.
+#include <QImage>
 #include <QWidget>
 #include <array>
 
@@ -46,6 +47,10 @@ private:
   platform::AccessibilitySettings* m_accessibility;
   OverlayPreset m_preset;
   CaptionText m_caption;
+  // The background as last drawn, at the widget's size and pixel ratio with `m_backgroundOptions`;
+  // null after the preset changed. A new caption, the common update, then costs only its text.
+  QImage m_background;
+  RenderOptions m_backgroundOptions;
   // Ids of the rows' accessibility elements (header, original, translation), 0 until asked for.
   mutable std::array<unsigned, 3> m_rowAccessibleIds{};
 };

@@ -13,6 +13,8 @@ struct RenderOptions {
   bool forceOpaque = false;
 
   bool opaque() const { return reduceTransparency || forceOpaque; }
+
+  bool operator==(const RenderOptions&) const = default;
 };
 
 }  // namespace sayloom::ui
