@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS (default 30) from its
 # seed corpus in fuzz/corpus/NAME.
+#   scripts/run-fuzz.sh [build]    (with "build", only builds them)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-30}
 cmake --preset fuzz >/dev/null && cmake --build build-fuzz -j "$(nproc)" || exit 1
+[ "${1:-}" = build ] && exit 0
 status=0
 for target in build-fuzz/fuzz/fuzz_*; do
   [ -x "$target" ] || continue
