@@ -77,7 +77,9 @@ TEST_F(LongRunTest, MemoryStaysFlatTheBacklogBoundHoldsAndNoDescriptorLeaks) {
   const std::uint64_t bytes = chunks::totalBytes(chunks::list(audioFolder(id)));
   EXPECT_GE(static_cast<double>(bytes), (recorded - 0.1) * 32'000);
 
-  EXPECT_EQ(openDescriptors(), descriptorsBefore);
+  // A leak adds descriptors; one fewer is something the process had open before and let go of
+  // meanwhile (seen once while a compiler loaded the machine).
+  EXPECT_LE(openDescriptors(), descriptorsBefore);
 }
 
 }  // namespace
