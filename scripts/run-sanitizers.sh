@@ -26,9 +26,11 @@ build() {
 run() {
   local status=0 state
   state=$(mktemp -d /tmp/sayloom-services.XXXXXX)
-  # shellcheck disable=SC2064
-  trap "scripts/test-services.sh stop '$state'; rm -rf '$state'" RETURN
-  SAYLOOM_BUILD_DIR=build-asan scripts/test-services.sh start "$state" || return 1
+  if ! SAYLOOM_BUILD_DIR=build-asan scripts/test-services.sh start "$state"; then
+    scripts/test-services.sh stop "$state"
+    rm -rf "$state"
+    return 1
+  fi
   # shellcheck disable=SC1091
   . "$state/env"
 
@@ -44,6 +46,9 @@ run() {
   echo "== ring buffer and core tests under TSan"
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir build-tsan --output-on-failure --no-tests=error -j "$(nproc)" || status=1
+
+  scripts/test-services.sh stop "$state"
+  rm -rf "$state"
   return $status
 }
 
