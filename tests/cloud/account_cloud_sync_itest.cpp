@@ -17,7 +17,6 @@ namespace sayloom::test {
 namespace {
 
 using nlohmann::json;
-namespace cc = CloudContract;
 
 class AccountCloudSyncEmulatorTest : public ::testing::Test {
 protected:
@@ -33,20 +32,6 @@ protected:
     return sync;
   }
 
-  // A membership of `uid`, written with the emulator's administrator token.
-  void addMembership(const std::string& uid, const std::string& workspace) {
-    const json write = {
-        {"update",
-         {{"name", std::string(cc::root) + "/users/" + uid + "/workspaceMemberships/m1"},
-          {"fields",
-           cc::fields({{"workspaceId", workspace}, {"workspaceType", "personal"}, {"status", "active"}})}}}};
-    QNetworkAccessManager network;
-    CloudHttp http(network);
-    const QUrl commit(emulatorEndpoints().firestore + QStringLiteral("/") +
-                      QString::fromUtf8(cc::root.data(), cc::root.size()) + QStringLiteral(":commit"));
-    runTask(http.request(commit, {{"writes", json::array({write})}}, std::string("owner")));
-  }
-
   platform::LibsecretStore m_store;
   TempDir dir;
   AppStatus status;
@@ -56,7 +41,7 @@ protected:
 TEST_F(AccountCloudSyncEmulatorTest, SignInThroughTheBrowserSurvivesARestartAndSignOutClearsIt) {
   const std::string uid = uniqueUid("studio");
   const std::string workspace = uniqueUid("studio-ws");
-  addMembership(uid, workspace);
+  Emulators().addMembership(uid, workspace);
   const std::string path = std::string(SAYLOOM_TEST_FAKES_DIR) + "/browser:" + std::getenv("PATH");
   ScopedEnv browserFirst("PATH", path.c_str());
   ScopedEnv browserLog("SAYLOOM_TEST_BROWSER_LOG", (dir.path() / "browser.log").c_str());

@@ -20,6 +20,7 @@
 #include "app/cloud/cloud_http.h"
 #include "app/cloud/firebase_session.h"
 #include "core/cloud_config.h"
+#include "core/cloud_contract.h"
 #include "platform/secret_store.h"
 #include "support/run_task.h"
 
@@ -91,6 +92,16 @@ public:
     return found;
   }
 
+  // The credit account of `workspace` as the test functions keep it, and its replacement.
+  static std::filesystem::path creditsFile(const std::string& workspace) {
+    return std::filesystem::path(std::getenv("SAYLOOM_TEST_FUNCTIONS_STATE")) / "credits" /
+           (workspace + ".json");
+  }
+  static void setCredits(const std::string& workspace, const nlohmann::json& account) {
+    std::filesystem::create_directories(creditsFile(workspace).parent_path());
+    std::ofstream(creditsFile(workspace)) << account.dump();
+  }
+
   // How many times the desktop claimed `pairingId`.
   static long claims(const std::string& pairingId) {
     const auto all = calls("claimDesktopPairing");
@@ -106,6 +117,21 @@ public:
                    QString::fromUtf8(CloudConfig::project.data(), CloudConfig::project.size()) +
                    QStringLiteral("/accounts:update"));
     runTask(m_http.request(url, {{"localId", uid}, {"disableUser", true}}, std::string("owner")));
+  }
+
+  // Makes `uid` an active member of `workspace` (membership document `membership`), written with
+  // the emulator's administrator token.
+  void addMembership(const std::string& uid, const std::string& workspace,
+                     const std::string& membership = "m1", const std::string& type = "personal") {
+    namespace cc = CloudContract;
+    const nlohmann::json write = {
+        {"update",
+         {{"name", std::string(cc::root) + "/users/" + uid + "/workspaceMemberships/" + membership},
+          {"fields",
+           cc::fields({{"workspaceId", workspace}, {"workspaceType", type}, {"status", "active"}})}}}};
+    const QUrl commit(emulatorEndpoints().firestore + QStringLiteral("/") +
+                      QString::fromUtf8(cc::root.data(), cc::root.size()) + QStringLiteral(":commit"));
+    runTask(m_http.request(commit, {{"writes", nlohmann::json::array({write})}}, std::string("owner")));
   }
 
 private:

@@ -82,16 +82,8 @@ protected:
     put("users/" + uid + "/workspaceMemberships/" + id, fields);
   }
 
-  // The workspace's credits as the test functions keep them.
-  static std::filesystem::path creditsFile(const std::string& workspaceId) {
-    return std::filesystem::path(qEnvironmentVariable("SAYLOOM_TEST_FUNCTIONS_STATE").toStdString()) /
-           "credits" / (workspaceId + ".json");
-  }
-  void setCredits(const json& account) {
-    std::filesystem::create_directories(creditsFile(workspace.id).parent_path());
-    std::ofstream(creditsFile(workspace.id)) << account.dump();
-  }
-  json credits() const { return json::parse(std::ifstream(creditsFile(workspace.id))); }
+  void setCredits(const json& account) { test::Emulators::setCredits(workspace.id, account); }
+  json credits() const { return json::parse(std::ifstream(test::Emulators::creditsFile(workspace.id))); }
   // The idempotency keys of this workspace's charges, in the order the functions received them.
   std::vector<std::string> chargeKeys() const {
     std::vector<std::string> keys;

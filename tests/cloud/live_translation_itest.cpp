@@ -16,9 +16,7 @@
 namespace sayloom::test {
 namespace {
 
-using nlohmann::json;
 using namespace std::chrono_literals;
-namespace cc = CloudContract;
 
 struct NoBrowser final : platform::WebBrowser {
   void open(const QUrl&) override {}
@@ -45,16 +43,8 @@ protected:
     uid = uniqueUid("live");
     pair(*m_reader, uid);  // the credential the model restores at start
     workspace = uniqueUid("live-ws");
-    const json write = {
-        {"update",
-         {{"name", std::string(cc::root) + "/users/" + uid + "/workspaceMemberships/m1"},
-          {"fields",
-           cc::fields({{"workspaceId", workspace}, {"workspaceType", "personal"}, {"status", "active"}})}}}};
-    runTask(m_reader->firestore("POST", ":commit", json{{"writes", json::array({write})}}, uid));
-    const std::filesystem::path credits =
-        std::filesystem::path(qEnvironmentVariable("SAYLOOM_TEST_FUNCTIONS_STATE").toStdString()) /
-        "credits" / (workspace + ".json");
-    writeFile(credits, json{{"paidRemaining", 36'000}}.dump());
+    Emulators().addMembership(uid, workspace);
+    Emulators::setCredits(workspace, {{"paidRemaining", 36'000}});
 
     m_proxy = std::make_unique<PreconditionProxy>(qEnvironmentVariable("FIRESTORE_EMULATOR_HOST"));
     CloudEndpoints endpoints = emulatorEndpoints();
