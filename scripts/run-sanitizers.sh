@@ -14,8 +14,6 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 step=${1:-all}
 supp="$PWD/scripts/sanitizers"
-# The integration suites of the application layer (tests/app).
-app_suites='^(ModelDownloadTest|RecordingTest|AudioCapture[A-Za-z]*|ModelDownloaderTest|SelfTestTest|StorageFault[A-Za-z]*|RealEngineTest)\.'
 
 build() {
   cmake --preset asan >/dev/null && cmake --build build-asan -j "$(nproc)" &&
@@ -35,9 +33,13 @@ run() {
   . "$state/env"
 
   echo "== unit, ui and application integration tests under ASan+UBSan"
+  # The application layer's integration suites, as its test program lists them.
+  local app_suites
+  app_suites=$(build-asan/tests/app_integration_tests --gtest_list_tests |
+    awk '/^[^ ]/ { sub(/\..*/, ""); if ($0 != "KillSoakTest" && $0 != "LongRunTest") print }' | paste -sd '|')
   export ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$supp/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1
   ctest --test-dir build-asan --output-on-failure --no-tests=error -j "$(nproc)" -L 'unit|ui' || status=1
-  ctest --test-dir build-asan --output-on-failure --no-tests=error -L integration -R "$app_suites" || status=1
+  ctest --test-dir build-asan --output-on-failure --no-tests=error -L integration -R "^($app_suites)\." || status=1
   unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 
   echo "== clang's thread-safety analysis of the annotated sources"

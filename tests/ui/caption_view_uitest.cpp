@@ -23,7 +23,20 @@ protected:
   test::ScopedEnv m_config{"XDG_CONFIG_HOME", (m_dir / "config").c_str()};
   test::ScopedEnv m_bus{"DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (m_dir / "no-bus").string()).c_str()};
   test::ScopedEnv m_gsettings{"GSETTINGS_BACKEND", "memory"};
+  platform::AccessibilitySettings m_accessibility;
+  // Translucent, as a caption window holds it, so that what it draws is all there is.
+  CaptionView m_view{m_accessibility};
+
+  CaptionViewTest() { m_view.setAttribute(Qt::WA_TranslucentBackground); }
 };
+
+// A linear background from red to blue.
+OverlayPreset redToBlue() {
+  OverlayPreset preset;
+  preset.BackgroundMode = "Linear";
+  preset.GradientStops = {{"#FF0000", 0}, {"#0000FF", 1}};
+  return preset;
+}
 
 QStringList rowNames(CaptionView& view) {
   QStringList names;
@@ -54,14 +67,11 @@ TEST_F(CaptionViewTest, OffersTheHeaderAndTheTextsToAssistiveTechnology) {
 }
 
 TEST_F(CaptionViewTest, DrawsTheFlatBackgroundWhileTheUserReducesTransparency) {
-  platform::AccessibilitySettings accessibility;
-  CaptionView view(accessibility);
-  view.setAttribute(Qt::WA_TranslucentBackground);
+  CaptionView& view = m_view;
+  platform::AccessibilitySettings& accessibility = m_accessibility;
   view.resize(300, 120);
-  OverlayPreset preset;
-  preset.BackgroundMode = "Linear";
+  OverlayPreset preset = redToBlue();
   preset.BackgroundColor = "#336699";
-  preset.GradientStops = {{"#FF0000", 0}, {"#0000FF", 1}};
   preset.BackgroundOpacity = 0.5;
   preset.ShowHeader = preset.ShowOriginal = preset.ShowTranslations = false;
   view.setPreset(preset);
@@ -82,7 +92,6 @@ TEST_F(CaptionViewTest, DrawsTheFlatBackgroundWhileTheUserReducesTransparency) {
   EXPECT_GT(centre().distance(flat), 50);
 }
 
-
 // The largest difference of one channel between two images of the same size, or 256 when their
 // sizes differ.
 int largestDifference(const QImage& first, const QImage& second) {
@@ -97,7 +106,8 @@ int largestDifference(const QImage& first, const QImage& second) {
     const auto* rowB = reinterpret_cast<const QRgb*>(b.constScanLine(y));
     for (int x = 0; x < a.width(); ++x) {
       for (int shift : {0, 8, 16, 24}) {
-        largest = std::max(largest, std::abs(int((rowA[x] >> shift) & 0xFF) - int((rowB[x] >> shift) & 0xFF)));
+        largest =
+            std::max(largest, std::abs(int((rowA[x] >> shift) & 0xFF) - int((rowB[x] >> shift) & 0xFF)));
       }
     }
   }
@@ -107,13 +117,10 @@ int largestDifference(const QImage& first, const QImage& second) {
 // The view keeps its drawn background between captions; whatever changes, what it shows is what
 // the renderer draws afresh.
 TEST_F(CaptionViewTest, ShowsWhatTheRendererDrawsAfterEveryKindOfChange) {
-  platform::AccessibilitySettings accessibility;
-  CaptionView view(accessibility);
-  view.setAttribute(Qt::WA_TranslucentBackground);
+  CaptionView& view = m_view;
+  platform::AccessibilitySettings& accessibility = m_accessibility;
   view.resize(420, 180);
-  OverlayPreset preset;
-  preset.BackgroundMode = "Linear";
-  preset.GradientStops = {{"#FF0000", 0}, {"#0000FF", 1}};
+  OverlayPreset preset = redToBlue();
   preset.GlassIntensity = 0.6;
   view.setPreset(preset);
   view.setCaption({QStringLiteral("안녕하세요"), QStringLiteral("Hello"), QStringLiteral("en")});
@@ -123,12 +130,17 @@ TEST_F(CaptionViewTest, ShowsWhatTheRendererDrawsAfterEveryKindOfChange) {
     std::function<void()> apply;
   } changes[] = {
       {"first drawing", [] {}},
-      {"new caption", [&] { view.setCaption({QStringLiteral("다음 문장입니다"), {}, {}}); }},
-      {"new background colours", [&] {
+      {"new caption",
+       [&] {
+         view.setCaption({QStringLiteral("다음 문장입니다"), {}, {}});
+       }},
+      {"new background colours",
+       [&] {
          preset.GradientStops = {{"#00FF00", 0}, {"#FFFF00", 1}};
          view.setPreset(preset);
        }},
-      {"new corner radius", [&] {
+      {"new corner radius",
+       [&] {
          preset.CornerRadius = 40;
          view.setPreset(preset);
        }},
@@ -142,7 +154,8 @@ TEST_F(CaptionViewTest, ShowsWhatTheRendererDrawsAfterEveryKindOfChange) {
     expected.fill(Qt::transparent);
     {
       QPainter painter(&expected);
-      CaptionRenderer::paint(painter, QRectF(view.rect()), view.preset(), view.caption(), view.renderOptions());
+      CaptionRenderer::paint(painter, QRectF(view.rect()), view.preset(), view.caption(),
+                             view.renderOptions());
     }
     EXPECT_LE(largestDifference(view.grab().toImage(), expected), 1) << step.change;
   }

@@ -188,7 +188,8 @@ void CaptionView::paintEvent(QPaintEvent*) {
   const RenderOptions options = renderOptions();
   const qreal ratio = devicePixelRatioF();
   const QSize pixels = (area.size() * ratio).toSize();
-  if (m_background.size() != pixels || m_background.devicePixelRatio() != ratio || m_backgroundOptions != options) {
+  if (m_background.size() != pixels || m_background.devicePixelRatio() != ratio ||
+      m_backgroundOptions != options) {
     m_background = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     m_background.setDevicePixelRatio(ratio);
     m_background.fill(Qt::transparent);
