@@ -88,11 +88,22 @@ cloud_setting() {  # cloud_setting NAME
   echo "$value"
 }
 
-free_ports() {  # free_ports COUNT: loopback ports nobody listens on now
-  python3 -c 'import socket,sys
-s=[socket.socket() for _ in range(int(sys.argv[1]))]
-for x in s: x.bind(("127.0.0.1",0))
-print(" ".join(str(x.getsockname()[1]) for x in s))' "$1"
+# free_ports COUNT: loopback ports nobody listens on now, taken below the kernel's ephemeral range.
+# A port from bind(0) lies inside that range, where anything binding port 0 or connecting out (the
+# Firestore emulator's own WebSocket server, for one) may be handed it before its emulator binds it.
+free_ports() {
+  python3 -c 'import random,socket,sys
+low,high=map(int,open("/proc/sys/net/ipv4/ip_local_port_range").read().split())
+pool=list(range(10000,low)) if low-10000>=1000 else list(range(high+1,65536))
+random.shuffle(pool)
+held=[]
+for port in pool:
+    s=socket.socket()
+    try: s.bind(("127.0.0.1",port))
+    except OSError: s.close(); continue
+    held.append(s)
+    if len(held)==int(sys.argv[1]): break
+print(" ".join(str(s.getsockname()[1]) for s in held))' "$1"
 }
 
 http_ok() {  # http_ok URL: the address answers 200 with a body starting "Ok"
