@@ -1,18 +1,25 @@
 #pragma once
-// Runs blocking work (disk I/O of a store) on one private thread, one piece at a time in the
-// order submitted, and lets a main-thread coroutine await the result. An exception thrown by the
-// work is caught on the worker thread and rethrown to the awaiting coroutine.
+// Runs blocking work off the main thread and lets main-thread coroutines await its result:
+// `runInBackground` on Qt's shared pool, `SerialWorker` on one private thread one piece at a time
+// in the order submitted (disk I/O of a store), `BackgroundJob` for a result several await. An
+// exception thrown by the work is caught on the pool thread and rethrown to the awaiting coroutine.
 //
-// Thread contract: `run` is called and awaited on the main thread; the work runs on the worker's
-// thread. The destructor waits for work already submitted.
+// Threads: jobs are started and awaited on the main thread; the work runs on a pool thread. A
+// job's state outlives an awaiting coroutine destroyed early. `SerialWorker`'s destructor waits
+// for work already submitted.
 //
 // Name the work before awaiting it (`auto work = [...] {...}; co_await run(std::move(work));`):
 // GCC 12 destroys a capturing lambda written inside a co_await expression twice.
+#include "app/thread_handoff.h"
+
 #include <QCoro/QCoroFuture>
 #include <QCoro/QCoroTask>
+#include <QFuture>
+#include <QFutureInterface>
+#include <QRunnable>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -47,14 +54,78 @@ WorkOutcome<R> runCaught(F& work) {
   return outcome;
 }
 
+}  // namespace detail
+
+// Work handed to a pool thread, and its outcome once it has run. Any number of main-thread
+// coroutines may await one job. Both hand-offs (the work to the pool thread, the outcome back)
+// are named for ThreadSanitizer, which cannot see the pool's locks.
 template <typename R>
-QCoro::Task<R> awaitOutcome(QFuture<WorkOutcome<R>> future) {
-  WorkOutcome<R> outcome = co_await future;
-  if (outcome.error) {
-    std::rethrow_exception(outcome.error);
+class BackgroundJob {
+public:
+  // Waits for the work; rethrows what it threw.
+  QCoro::Task<void> finished() {
+    co_await m_finished.future();
+    takeOver(this);
+    if (m_outcome.error) {
+      std::rethrow_exception(m_outcome.error);
+    }
   }
+
+  // What the work returned; only after `finished` completed without throwing. (A const reference:
+  // QCoro moves from a non-const lvalue given to co_return.)
+  const auto& value() const
+    requires(!std::is_void_v<R>)
+  {
+    return *m_outcome.value;
+  }
+
+  // Moves the value out, for the job's only awaiter.
+  R takeValue()
+    requires(!std::is_void_v<R>)
+  {
+    return std::move(*m_outcome.value);
+  }
+
+  // Starts `work` on `pool`. `work` runs on a pool thread and may block.
+  template <typename F>
+  static std::shared_ptr<BackgroundJob> start(QThreadPool& pool, F work) {
+    auto job = std::make_shared<BackgroundJob>();
+    job->m_finished.reportStarted();
+    auto* runnable = new Runnable<F>(job, std::move(work));
+    handOver(runnable);
+    pool.start(runnable);
+    return job;
+  }
+
+private:
+  template <typename F>
+  class Runnable final : public QRunnable {
+  public:
+    Runnable(std::shared_ptr<BackgroundJob> job, F work) : m_job(std::move(job)), m_work(std::move(work)) {}
+
+    void run() override {
+      takeOver(this);
+      m_job->m_outcome = detail::runCaught(m_work);
+      handOver(m_job.get());
+      m_job->m_finished.reportFinished();
+    }
+
+  private:
+    std::shared_ptr<BackgroundJob> m_job;
+    F m_work;
+  };
+
+  detail::WorkOutcome<R> m_outcome;
+  QFutureInterface<void> m_finished;
+};
+
+namespace detail {
+
+template <typename R>
+QCoro::Task<R> takeOutcome(std::shared_ptr<BackgroundJob<R>> job) {
+  co_await job->finished();
   if constexpr (!std::is_void_v<R>) {
-    co_return std::move(*outcome.value);
+    co_return job->takeValue();
   }
 }
 
@@ -63,8 +134,7 @@ QCoro::Task<R> awaitOutcome(QFuture<WorkOutcome<R>> future) {
 // Runs `work` on Qt's shared thread pool (for blocking work that needs no ordering).
 template <typename F, typename R = std::invoke_result_t<F>>
 QCoro::Task<R> runInBackground(F work) {
-  return detail::awaitOutcome<R>(
-      QtConcurrent::run([work = std::move(work)]() mutable { return detail::runCaught(work); }));
+  return detail::takeOutcome(BackgroundJob<R>::start(*QThreadPool::globalInstance(), std::move(work)));
 }
 
 class SerialWorker {
@@ -76,8 +146,7 @@ public:
 
   template <typename F, typename R = std::invoke_result_t<F>>
   QCoro::Task<R> run(F work) {
-    return detail::awaitOutcome<R>(
-        QtConcurrent::run(&m_pool, [work = std::move(work)]() mutable { return detail::runCaught(work); }));
+    return detail::takeOutcome(BackgroundJob<R>::start(m_pool, std::move(work)));
   }
 
 private:

@@ -3,21 +3,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoroFuture>
 #include <QCoroProcess>
-#include <QFuture>
 #include <QMetaObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 #include <cerrno>
 #include <chrono>
 #include <stdexcept>
 #include <system_error>
 
 #include "app/model_file_check.h"
+#include "app/serial_worker.h"
 #include "core/atomic_file.h"
 #include "core/native_error.h"
 #include "core/posix_file.h"
@@ -140,14 +139,6 @@ void throwIfStopped(const std::stop_token& stop) {
 
 }  // namespace
 
-struct WhisperRecognitionService::ModelCheck {
-  struct Outcome {
-    bool matches = false;
-    std::exception_ptr error;
-  };
-  QFuture<Outcome> future;
-};
-
 WhisperRecognitionService::Settings WhisperRecognitionService::Settings::fromEnvironment() {
   return Settings{engine::whisperCliPath(), engine::modelFile(), engine::modelIdentity()};
 }
@@ -164,26 +155,19 @@ QCoro::Task<void> WhisperRecognitionService::verifyModel() {
     co_return;
   }
   if (!m_check) {
-    m_check = std::make_shared<ModelCheck>();
-    m_check->future = QtConcurrent::run([file = m_settings.modelFile, identity = m_settings.model] {
-      ModelCheck::Outcome outcome;
-      try {
-        outcome.matches = modelFileMatches(file, identity);
-      } catch (...) {
-        outcome.error = std::current_exception();
-      }
-      return outcome;
-    });
+    m_check = BackgroundJob<bool>::start(*QThreadPool::globalInstance(),
+                                         [file = m_settings.modelFile, identity = m_settings.model] {
+                                           return modelFileMatches(file, identity);
+                                         });
   }
-  const std::shared_ptr<ModelCheck> check = m_check;
-  const ModelCheck::Outcome outcome = co_await check->future;
-  if (m_check == check) {
-    m_check.reset();  // a failed check is repeated by the next call
-  }
-  if (outcome.error) {
-    std::rethrow_exception(outcome.error);
-  }
-  if (!outcome.matches) {
+  const std::shared_ptr<BackgroundJob<bool>> check = m_check;
+  const auto forget = qScopeGuard([this, &check] {
+    if (m_check == check) {
+      m_check.reset();  // a failed check is repeated by the next call
+    }
+  });
+  co_await check->finished();
+  if (!check->value()) {
     throw NativeError::message(messages::whisperModelInvalid);
   }
   m_verified = true;

@@ -23,6 +23,9 @@
 
 namespace sayloom {
 
+template <typename R>
+class BackgroundJob;
+
 class WhisperRecognitionService {
 public:
   struct Settings {
@@ -73,11 +76,9 @@ public:
   static bool isSilent(std::string_view pcm);
 
 private:
-  struct ModelCheck;
-
   Settings m_settings;
   bool m_verified = false;
-  std::shared_ptr<ModelCheck> m_check;  // the check in progress, shared by concurrent callers
+  std::shared_ptr<BackgroundJob<bool>> m_check;  // the check in progress, shared by concurrent callers
 };
 
 }  // namespace sayloom

@@ -7,10 +7,15 @@
 #include <QSettings>
 #include <QThread>
 #include <mutex>
+#include <numeric>
+#include <semaphore>
+#include <thread>
 #include <nlohmann/json.hpp>
 
 #include "app/app_model_fixture.h"
+#include "app/main_thread.h"
 #include "app/self_test.h"
+#include "app/serial_worker.h"
 #include "core/atomic_file.h"
 #include "core/data_paths.h"
 
@@ -454,6 +459,60 @@ TEST(SerialWorkerTest, RunsWorkInOrderOffTheMainThreadAndPassesErrorsBack) {
     co_return "no error";
   };
   EXPECT_EQ(QCoro::waitFor(failing()), "broken");
+}
+
+// A job several coroutines await gives each the same value or error; one whose awaiting coroutine
+// is gone before the work ends still runs to its end without touching freed state.
+TEST(BackgroundJobTest, SharesItsOutcomeAndOutlivesItsAwaiters) {
+  QThreadPool pool;
+  std::binary_semaphore release(0);
+  auto job = BackgroundJob<std::string>::start(pool, [&release] {
+    release.acquire();
+    return std::string("done");
+  });
+  auto awaitValue = [](std::shared_ptr<BackgroundJob<std::string>> shared) -> QCoro::Task<std::string> {
+    co_await shared->finished();
+    co_return shared->value();
+  };
+  auto first = awaitValue(job);
+  auto second = awaitValue(job);
+  { auto abandoned = awaitValue(job); }
+  job.reset();
+  release.release();
+  EXPECT_EQ(QCoro::waitFor(first), "done");
+  EXPECT_EQ(QCoro::waitFor(second), "done");
+
+  auto failing = BackgroundJob<int>::start(pool, []() -> int { throw NativeError::message("broken"); });
+  auto awaitError = [](std::shared_ptr<BackgroundJob<int>> shared) -> QCoro::Task<std::string> {
+    try {
+      co_await shared->finished();
+    } catch (const NativeError& error) {
+      co_return error.description();
+    }
+    co_return "no error";
+  };
+  EXPECT_EQ(QCoro::waitFor(awaitError(failing)), "broken");
+  EXPECT_EQ(QCoro::waitFor(awaitError(failing)), "broken");
+  pool.waitForDone();
+}
+
+TEST(MainThreadTest, RunsWorkPostedFromAnotherThreadOnTheMainThreadInOrder) {
+  std::vector<int> order;
+  std::vector<Qt::HANDLE> threads;
+  std::thread poster([&] {
+    for (int n = 0; n < 100; ++n) {
+      postToMainThread([&, n] {
+        order.push_back(n);
+        threads.push_back(QThread::currentThreadId());
+      });
+    }
+  });
+  poster.join();
+  QCoreApplication::processEvents();
+  std::vector<int> expected(100);
+  std::iota(expected.begin(), expected.end(), 0);
+  EXPECT_EQ(order, expected);
+  EXPECT_EQ(std::count(threads.begin(), threads.end(), QThread::currentThreadId()), 100);
 }
 
 }  // namespace

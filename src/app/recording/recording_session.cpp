@@ -1,8 +1,6 @@
 // The recording session: start, stop, capture callbacks, displays and the sleep rule.
 #include "app/recording/recording_session.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <QPointer>
 #include <algorithm>
 #include <filesystem>
@@ -11,6 +9,7 @@
 
 #include "app/app_status.h"
 #include "app/audio_capture.h"
+#include "app/main_thread.h"
 #include "app/cloud/cloud_sync.h"
 #include "app/model/model_installer.h"
 #include "app/notes/note_library.h"
@@ -41,14 +40,11 @@ const QString systemAudioPermissionWarning = QStringLiteral(
 // Posts `work` to the main thread; it runs only while `target` still exists.
 template <typename Target, typename Work>
 void onMainThread(const QPointer<Target>& target, Work work) {
-  QMetaObject::invokeMethod(
-      QCoreApplication::instance(),
-      [target, work = std::move(work)]() mutable {
-        if (target) {
-          work(*target);
-        }
-      },
-      Qt::QueuedConnection);
+  postToMainThread([target, work = std::move(work)]() mutable {
+    if (target) {
+      work(*target);
+    }
+  });
 }
 
 template <typename T>
