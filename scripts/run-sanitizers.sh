@@ -4,21 +4,24 @@
 #     +UBSan with LeakSanitizer, against the test services (the kill soak and the long run
 #     excepted: they are real-time runs of the same code that `make test` already makes);
 #   - clang's thread-safety analysis of the annotated sources;
-#   - the ring buffer and the core under ThreadSanitizer. Qt is not built with TSan and its locks
-#     are futexes TSan cannot see, so every hand-off through Qt's thread pool would be reported as
-#     a race; the layers above the core stay out of the TSan run until those hand-offs go through
-#     locks TSan sees.
-# Qt's own leaks are suppressed by scripts/sanitizers/lsan.supp, each line with its reason.
+#   - the ring buffer, the core and the application layer under ThreadSanitizer: every unit test,
+#     and the capture's and the model's integration tests against the test services.
+# Qt's own leaks and races are suppressed by scripts/sanitizers/lsan.supp and tsan.supp, each line
+# with its reason.
 #   scripts/run-sanitizers.sh [build|test]    (both when not given)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 step=${1:-all}
 supp="$PWD/scripts/sanitizers"
+tsan_programs=(audioring_unit_tests core_unit_tests app_unit_tests)
+# The capture's and the model's suites of the application layer's integration tests.
+tsan_suites='AudioCapture*:RecordingTest.*:ModelDownload*'
 
 build() {
   cmake --preset asan >/dev/null && cmake --build build-asan -j "$(nproc)" &&
     scripts/build-engine.sh build-asan/Helpers/whisper-cli &&
-    cmake --preset tsan -DSAYLOOM_BUILD_APP=OFF >/dev/null && cmake --build build-tsan -j "$(nproc)"
+    cmake --preset tsan >/dev/null &&
+    cmake --build build-tsan -j "$(nproc)" --target "${tsan_programs[@]}" app_integration_tests
 }
 
 run() {
@@ -45,9 +48,15 @@ run() {
   echo "== clang's thread-safety analysis of the annotated sources"
   bash scripts/check-thread-safety.sh build-asan || status=1
 
-  echo "== ring buffer and core tests under TSan"
-  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    ctest --test-dir build-tsan --output-on-failure --no-tests=error -j "$(nproc)" || status=1
+  echo "== ring buffer, core and application tests under TSan"
+  # die_after_fork=0: the engine and the test helpers are started from a process with threads.
+  export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0 suppressions=$supp/tsan.supp"
+  local program
+  for program in "${tsan_programs[@]}"; do
+    "build-tsan/tests/$program" --gtest_brief=1 || status=1
+  done
+  build-tsan/tests/app_integration_tests --gtest_brief=1 --gtest_filter="$tsan_suites" || status=1
+  unset TSAN_OPTIONS
 
   scripts/test-services.sh stop "$state"
   rm -rf "$state"

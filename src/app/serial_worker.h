@@ -103,11 +103,16 @@ private:
   public:
     Runnable(std::shared_ptr<BackgroundJob> job, F work) : m_job(std::move(job)), m_work(std::move(work)) {}
 
+    // The pool thread lets go of the job before the awaiters wake, so its outcome (an exception
+    // they read) ends on their thread, not here behind the exception's own uninstrumented count.
     void run() override {
       takeOver(this);
-      m_job->m_outcome = detail::runCaught(m_work);
-      handOver(m_job.get());
-      m_job->m_finished.reportFinished();
+      std::shared_ptr<BackgroundJob> job = std::exchange(m_job, nullptr);
+      job->m_outcome = detail::runCaught(m_work);
+      QFutureInterface<void> finished = job->m_finished;
+      handOver(job.get());
+      job.reset();
+      finished.reportFinished();
     }
 
   private:

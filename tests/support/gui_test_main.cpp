@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "support/sanitizer_fork.h"
+
 #include <cstdlib>
 
 int main(int argc, char** argv) {

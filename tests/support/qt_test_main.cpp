@@ -2,6 +2,8 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "support/sanitizer_fork.h"
+
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
