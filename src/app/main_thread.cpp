@@ -25,10 +25,10 @@ public:
 class Courier final : public QObject {
 public:
   bool event(QEvent* event) override {
+    takeOver(event);  // before the first read of it, its type included
     if (event->type() != mainThreadCallType) {
       return QObject::event(event);
     }
-    takeOver(event);
     static_cast<MainThreadCall*>(event)->work();
     return true;
   }

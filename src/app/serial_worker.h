@@ -91,7 +91,7 @@ public:
   static std::shared_ptr<BackgroundJob> start(QThreadPool& pool, F work) {
     auto job = std::make_shared<BackgroundJob>();
     job->m_finished.reportStarted();
-    auto* runnable = new Runnable<F>(job, std::move(work));
+    auto* runnable = new Runnable<F>(job, std::move(work), pool);
     handOver(runnable);
     pool.start(runnable);
     return job;
@@ -101,23 +101,28 @@ private:
   template <typename F>
   class Runnable final : public QRunnable {
   public:
-    Runnable(std::shared_ptr<BackgroundJob> job, F work) : m_job(std::move(job)), m_work(std::move(work)) {}
+    Runnable(std::shared_ptr<BackgroundJob> job, F work, const QThreadPool& pool)
+        : m_job(std::move(job)), m_work(std::move(work)), m_pool(&pool) {}
 
     // The pool thread lets go of the job before the awaiters wake, so its outcome (an exception
     // they read) ends on their thread, not here behind the exception's own uninstrumented count.
+    // The work (and what it captured) ends here too, before the pool's waitForDone returns.
     void run() override {
       takeOver(this);
       std::shared_ptr<BackgroundJob> job = std::exchange(m_job, nullptr);
-      job->m_outcome = detail::runCaught(m_work);
+      job->m_outcome = detail::runCaught(*m_work);
+      m_work.reset();
       QFutureInterface<void> finished = job->m_finished;
       handOver(job.get());
       job.reset();
       finished.reportFinished();
+      handOver(m_pool);
     }
 
   private:
     std::shared_ptr<BackgroundJob> m_job;
-    F m_work;
+    std::optional<F> m_work;
+    const QThreadPool* m_pool;
   };
 
   detail::WorkOutcome<R> m_outcome;
@@ -145,7 +150,10 @@ QCoro::Task<R> runInBackground(F work) {
 class SerialWorker {
 public:
   SerialWorker() { m_pool.setMaxThreadCount(1); }
-  ~SerialWorker() { m_pool.waitForDone(); }
+  ~SerialWorker() {
+    m_pool.waitForDone();
+    takeOver(&m_pool);
+  }
   SerialWorker(const SerialWorker&) = delete;
   SerialWorker& operator=(const SerialWorker&) = delete;
 

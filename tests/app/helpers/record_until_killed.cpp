@@ -28,6 +28,7 @@
 #include "app/recording/recording_session.h"
 #include "core/chunk_files.h"
 #include "platform/save_dialog.h"
+#include "support/sanitizer_fork.h"
 
 namespace {
 
