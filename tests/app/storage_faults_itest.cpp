@@ -7,15 +7,13 @@
 // The tmpfs needs the right to mount (root, as in CI); where it is missing those faults are
 // skipped and RLIMIT_FSIZE, which works for any user, still runs. Recordings use the scripted
 // capture source; the model download a real HTTP server on loopback.
-#include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <iostream>
 
 #include "app/scripted_recording.h"
 #include "core/chunk_files.h"
 #include "core/legacy_migration.h"
 #include "core/whisper_output.h"
+#include "support/folder_server.h"
 #include "support/storage_faults.h"
 
 namespace sayloom::test {
@@ -49,39 +47,6 @@ QString errnoText(Fault fault) {
 }
 
 const QString chunkWriteFailed = QString::fromUtf8(messages::chunkWriteFailed);
-
-// Python's HTTP server on loopback, serving one folder.
-class FolderServer {
-public:
-  explicit FolderServer(const fs::path& folder) {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    m_port = probe.serverPort();
-    probe.close();
-    m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_process.setArguments({QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(m_port),
-                            QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
-                            QStringLiteral("--directory"), QString::fromStdString(folder.string())});
-    m_process.start();
-    m_process.waitForStarted();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-          QTcpSocket socket;
-          socket.connectToHost(QHostAddress::LocalHost, m_port);
-          return socket.waitForConnected(200);
-        },
-        20'000));
-  }
-  ~FolderServer() {
-    m_process.terminate();
-    m_process.waitForFinished(5'000);
-  }
-  std::string url(const char* path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
-
-private:
-  quint16 m_port = 0;
-  QProcess m_process;
-};
 
 class StorageFaultTest : public ScriptedRecordingTest {
 protected:

@@ -4,11 +4,7 @@
 // nobody vouches for unless a test trusts it itself).
 #include <gtest/gtest.h>
 
-#include <QHostAddress>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTest>
 #include <filesystem>
 #include <string>
 
@@ -35,37 +31,31 @@ class FolderServer {
 public:
   // With `certificate` (a PEM file, its key beside it in "<certificate>.key") the server speaks TLS.
   explicit FolderServer(const std::filesystem::path& folder, const std::filesystem::path& certificate = {}) {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    m_port = probe.serverPort();
-    probe.close();
     m_scheme = certificate.empty() ? "http" : "https";
+    // The server takes a free port itself and says which: a port chosen here and released would
+    // be free for anyone else until the server bound it.
     const char* script = R"(
 import functools, http.server, ssl, sys
-port, folder, certificate = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+folder, certificate = sys.argv[1], sys.argv[2]
 handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=folder)
-server = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
 if certificate:
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(certificate, certificate + ".key")
     server.socket = context.wrap_socket(server.socket, server_side=True)
+print(server.server_address[1], flush=True)
 server.serve_forever()
 )";
     m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_process.setArguments({QStringLiteral("-c"), QString::fromUtf8(script), QString::number(m_port),
+    m_process.setArguments({QStringLiteral("-c"), QString::fromUtf8(script),
                             QString::fromStdString(folder.string()),
                             QString::fromStdString(certificate.string())});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
-    m_process.waitForStarted();
-    const bool listening = QTest::qWaitFor(
-        [&] {
-          QTcpSocket socket;
-          socket.connectToHost(QHostAddress::LocalHost, m_port);
-          return socket.waitForConnected(200);
-        },
-        20'000);
-    EXPECT_TRUE(listening) << "the HTTP server did not start";
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(20'000)) {
+    }
+    m_port = m_process.readLine().trimmed().toUShort();
+    EXPECT_NE(m_port, 0) << "the HTTP server did not start";
   }
   ~FolderServer() {
     m_process.terminate();
