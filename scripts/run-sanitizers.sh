@@ -6,8 +6,8 @@
 #   - clang's thread-safety analysis of the annotated sources;
 #   - the ring buffer, the core and the application layer under ThreadSanitizer: every unit test,
 #     and the capture's and the model's integration tests against the test services.
-# The libraries' own leaks and races are suppressed by scripts/sanitizers/lsan.supp and tsan.supp, each line
-# with its reason.
+# The libraries' own leaks and races are suppressed by scripts/sanitizers/lsan.supp and tsan.supp,
+# each line with its reason.
 #   scripts/run-sanitizers.sh [build|test]    (both when not given)
 set -uo pipefail
 cd "$(dirname "$0")/.."
