@@ -12,6 +12,7 @@
 
 #include "app/serial_worker.h"
 #include "audioring/sl_ring.h"
+#include "core/data_paths.h"
 #include "core/native_error.h"
 #include "platform/pulse_source.h"
 #include "platform/soxr_resampler.h"
@@ -168,7 +169,7 @@ sl_ring* AudioCapture::prepare(const std::filesystem::path& directory, std::uint
     }
     m_errorReported = false;
     m_pendingEvents.store(0);
-    std::filesystem::create_directories(directory);
+    DataPaths::createFolders(directory);
 
     sl_ring* ring = sl_ring_create(static_cast<std::uint64_t>(rate) * 4);
     std::unique_ptr<platform::Resampler> converter;

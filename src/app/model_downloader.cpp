@@ -13,6 +13,7 @@
 #include "app/model_file_check.h"
 #include "app/reply_finished.h"
 #include "app/serial_worker.h"
+#include "core/data_paths.h"
 #include "core/native_error.h"
 #include "core/posix_file.h"
 #include "core/uuid.h"
@@ -37,7 +38,7 @@ void verifyAndInstall(const std::filesystem::path& downloaded, const ModelDownlo
     throw NativeError::message(messages::modelDigestMismatch);
   }
   throwIfStopped(stop);
-  std::filesystem::create_directories(settings.modelFile.parent_path());
+  DataPaths::createFolders(settings.modelFile.parent_path());
   // Removed again on every path unless the rename below went through. A write error can surface
   // only when the copy is closed, so that failure is reported as one.
   posix::NewFile staged = posix::copyToNewFile(downloaded, ModelDownloader::stagingFile(settings.modelFile),

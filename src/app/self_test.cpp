@@ -73,7 +73,7 @@ QCoro::Task<void> runSelfTest(QStringList arguments) {
   store.save(note);
 
   const std::filesystem::path audio = DataPaths::audioDirectory(note.id, root);
-  std::filesystem::create_directories(audio);
+  DataPaths::createFolders(audio);
   const std::filesystem::path chunk = chunks::writeWhole(audio, 0, pcm);
 
   WhisperRecognitionService recognizer;

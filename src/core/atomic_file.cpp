@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "core/data_paths.h"
 #include "core/posix_file.h"
 #include "core/uuid.h"
 
@@ -12,7 +13,7 @@ namespace sayloom::AtomicFile {
 
 void writeBytes(std::string_view bytes, const std::filesystem::path& target) {
   const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-  std::filesystem::create_directories(folder);
+  DataPaths::createFolders(folder);
   std::string temporaryName = ".";
   temporaryName += target.filename().string();
   temporaryName += '.';

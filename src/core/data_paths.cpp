@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <system_error>
 
@@ -43,6 +44,18 @@ void createPrivateRoot(const std::filesystem::path& root) noexcept {
     std::filesystem::create_directories(root.parent_path(), error);
   }
   ::mkdir(root.c_str(), 0700);
+}
+
+void createFolders(const std::filesystem::path& folder) {
+  std::filesystem::path data = root().lexically_normal();
+  if (!data.has_filename()) {
+    data = data.parent_path();  // "/a/data/" is "/a/data"
+  }
+  const std::filesystem::path normal = folder.lexically_normal();
+  if (std::mismatch(data.begin(), data.end(), normal.begin(), normal.end()).first == data.end()) {
+    createPrivateRoot(data);
+  }
+  std::filesystem::create_directories(folder);
 }
 
 std::filesystem::path applicationSupport() {

@@ -16,6 +16,11 @@ std::filesystem::path root();
 // the user's choice. Best effort: a failure here surfaces at the first write.
 void createPrivateRoot(const std::filesystem::path& root) noexcept;
 
+// Creates `folder` and the missing folders above it (std::filesystem::create_directories, whose
+// errors it throws). When `folder` lies in root(), the data folder is made first by
+// createPrivateRoot: whichever write comes first, a new data folder is private.
+void createFolders(const std::filesystem::path& folder);
+
 // The per-user application data folder: $XDG_DATA_HOME when it is an absolute path, otherwise
 // $HOME/.local/share.
 std::filesystem::path applicationSupport();

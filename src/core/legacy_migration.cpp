@@ -41,7 +41,7 @@ std::optional<std::string> migrateLegacySnapshot(const std::filesystem::path& da
     const std::filesystem::path preferences = legacyFolder / "Preferences";
     if (pathExists(preferences)) {
       const std::filesystem::path folder = dataRoot / "Migration";
-      std::filesystem::create_directories(folder);
+      DataPaths::createFolders(folder);
       const std::filesystem::path snapshot = folder / snapshotName;
       if (!pathExists(snapshot)) {
         // Through a temporary file and a rename, so that an interrupted copy never stands as a

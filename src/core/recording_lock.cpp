@@ -49,7 +49,7 @@ RecordingLock RecordingLock::acquireRecorder(const std::filesystem::path& root) 
 
 RecordingLock RecordingLock::take(const std::filesystem::path& file, std::string id,
                                   const char* heldMessage) {
-  std::filesystem::create_directories(file.parent_path());
+  DataPaths::createFolders(file.parent_path());
   // Read-only: the lock holds no data, and a file open for writing would keep its file system from
   // being remounted read-only (flock needs no write access).
   posix::Descriptor fd(::open(file.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644));

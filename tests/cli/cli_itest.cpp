@@ -2,8 +2,10 @@
 // --json shapes, recognition with the scripted and the real engine, the progress bar on a
 // terminal, and the recording lock against a running recording.
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 #include <nlohmann/json.hpp>
 
@@ -508,6 +510,46 @@ TEST_F(CliTest, ModelDownloadInstallsAVerifiedModelWithProgress) {
   EXPECT_EQ(notFound.err, failure(messages::modelServerUnreachable));
   EXPECT_EQ(readFile(root() / "Models" / "ggml-base.bin"), modelBytes());
   EXPECT_EQ(std::distance(fs::directory_iterator(root() / "Models"), fs::directory_iterator()), 1);
+}
+
+TEST_F(CliTest, ANewDataFolderIsTheOwnersAloneWhicheverCommandMakesItAndAnExistingOneKeepsItsPermissions) {
+  LoopbackServer server;
+  server.handler = [](const HttpRequest& request) {
+    return request.path() == "/model.bin" ? HttpAnswer{200, QByteArray::fromStdString(modelBytes())}
+                                          : HttpAnswer{404, "not here"};
+  };
+  ScopedEnv url("SAYLOOM_MODEL_URL", (server.baseUrl() + "/model.bin").toUtf8().constData());
+  // The usual umask, under which a folder made without a mode is readable by everyone.
+  const auto restoreUmask = qScopeGuard([umask = ::umask(022)] { ::umask(umask); });
+  struct Case {
+    const char* name;
+    QStringList arguments;
+    int status;
+  };
+  const Case cases[] = {
+      {"model download", {"model", "download"}, 0},
+      {"notes list", {"notes", "list"}, 0},
+      {"presets export", {"presets", "export", text(m_dir / "presets.json")}, 0},
+      {"recover of a note that is not there", {"recover", "6F1C2D3E-4A5B-4C6D-8E7F-0123456789AB"}, 1},
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Missing folders above it too, as for a first start without ~/.local/share.
+    const fs::path fresh = m_dir / ("fresh-" + std::to_string(++number)) / "share" / "Sayloom Native";
+    ScopedEnv data("SAYLOOM_DATA_DIR", fresh.c_str());
+    const ProgramRun first = cli(c.arguments);
+    EXPECT_EQ(first.status, c.status) << first.err;
+    struct stat info {};
+    ASSERT_EQ(::stat(fresh.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700U) << std::oct << (info.st_mode & 0777);
+
+    fs::permissions(fresh, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    const ProgramRun again = cli(c.arguments);
+    EXPECT_EQ(again.status, c.status) << again.err;
+    ASSERT_EQ(::stat(fresh.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0750U) << std::oct << (info.st_mode & 0777);
+  }
 }
 
 // --- presets ------------------------------------------------------------------------------------

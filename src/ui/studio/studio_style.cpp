@@ -4,7 +4,8 @@
 #include <QDesktopServices>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <system_error>
+
+#include "core/data_paths.h"
 
 namespace sayloom::ui {
 
@@ -48,8 +49,7 @@ QLabel* makeFieldLabel(const QString& text, QWidget* control, QWidget* parent) {
 }
 
 void openDataFolder(const std::filesystem::path& root) {
-  std::error_code ignored;
-  std::filesystem::create_directories(root, ignored);
+  DataPaths::createPrivateRoot(root);
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(root.string())));
 }
 
