@@ -1,5 +1,6 @@
 #include "app/whisper_recognition_service.h"
 
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,12 +13,14 @@
 #include <QTimer>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <stdexcept>
 #include <system_error>
 
 #include "app/model_file_check.h"
 #include "app/serial_worker.h"
 #include "core/atomic_file.h"
+#include "core/chunk_files.h"
 #include "core/native_error.h"
 #include "core/posix_file.h"
 #include "core/uuid.h"
@@ -92,15 +95,31 @@ struct EngineExit {
   bool succeeded = false;
 };
 
-// Runs the engine once and waits for its exit. A signalled `stop` terminates it (and kills it
-// when it does not exit in time); the caller checks `stop` afterwards.
-QCoro::Task<EngineExit> runEngine(QString program, QStringList arguments, std::stop_token stop) {
+// Runs in the child between fork and exec (system calls only). The engine gets a process group of
+// its own: a terminal signals its whole foreground group on Ctrl+C, and `timeout` its own group,
+// and either would end the run of a chunk the program is about to wait for. Outside that group
+// nothing ends the engine with us any more, so it is killed when the thread that started it ends
+// (the main thread, which is where this program ends).
+void detachFromTerminalSignals() {
+  const pid_t parent = ::getppid();
+  ::setpgid(0, 0);
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != parent) {
+    ::_exit(127);  // the parent ended before the request was in place
+  }
+}
+
+// Runs the engine once and waits for its exit. A signalled `stop` or the end of `timeLimit`
+// terminates it (and kills it when it does not exit in time); the caller checks `stop` afterwards.
+QCoro::Task<EngineExit> runEngine(QString program, QStringList arguments, std::chrono::milliseconds timeLimit,
+                                  std::stop_token stop) {
   QProcess process;
   process.setProgram(program);
   process.setArguments(arguments);
   process.setStandardInputFile(QProcess::nullDevice());
   process.setStandardOutputFile(QProcess::nullDevice());
   process.setStandardErrorFile(QProcess::nullDevice());
+  process.setChildProcessModifier(detachFromTerminalSignals);
   process.start(QIODevice::ReadOnly);
   // Only waits for the exec of the forked child to succeed or fail: a matter of milliseconds.
   if (!process.waitForStarted(-1)) {
@@ -124,11 +143,20 @@ QCoro::Task<EngineExit> runEngine(QString program, QStringList arguments, std::s
       QMetaObject::invokeMethod(&process, stopEngine, Qt::QueuedConnection);
     }
   });
+  // A hung engine would keep recognition busy for good.
+  bool timedOut = false;
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  QObject::connect(&deadline, &QTimer::timeout, &process, [&timedOut, stopEngine] {
+    timedOut = true;
+    stopEngine();
+  });
+  deadline.start(timeLimit);
   if (process.state() != QProcess::NotRunning) {
     auto exited = qCoro(process);
     co_await exited.waitForFinished(std::chrono::milliseconds(-1));
   }
-  co_return EngineExit{process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0};
+  co_return EngineExit{!timedOut && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0};
 }
 
 void throwIfStopped(const std::stop_token& stop) {
@@ -141,6 +169,11 @@ void throwIfStopped(const std::stop_token& stop) {
 
 WhisperRecognitionService::Settings WhisperRecognitionService::Settings::fromEnvironment() {
   return Settings{engine::whisperCliPath(), engine::modelFile(), engine::modelIdentity()};
+}
+
+std::chrono::milliseconds WhisperRecognitionService::Settings::timeLimit(std::size_t pcmBytes) const {
+  return timeLimitBase +
+         std::chrono::duration_cast<std::chrono::milliseconds>(chunks::seconds(pcmBytes) * timeLimitPerAudioSecond);
 }
 
 WhisperRecognitionService::WhisperRecognitionService()
@@ -191,7 +224,8 @@ QCoro::Task<std::vector<TranscriptEntry>> WhisperRecognitionService::transcribe(
 
   // The arguments are made outside the co_await expression: GCC 12 mishandles temporaries there.
   QStringList arguments = engineArguments(m_settings.modelFile, input, language, outputBase, cpuOnly);
-  const EngineExit exit = co_await runEngine(m_settings.enginePath, std::move(arguments), stop);
+  const EngineExit exit =
+      co_await runEngine(m_settings.enginePath, std::move(arguments), m_settings.timeLimit(chunk.size()), stop);
   throwIfStopped(stop);
   if (!exit.succeeded) {
     if (!cpuOnly) {

@@ -9,6 +9,7 @@
 // Cancellation: the `stop` token may be signalled from any thread; it terminates the engine.
 #include <QCoroTask>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -32,9 +33,16 @@ public:
     QString enginePath;
     std::filesystem::path modelFile;
     engine::ModelIdentity model;
+    // How long one run may take: timeLimitBase plus timeLimitPerAudioSecond for each second of the
+    // chunk's audio. A run still going then is ended and counts as a failed run.
+    std::chrono::milliseconds timeLimitBase{30'000};
+    std::chrono::milliseconds timeLimitPerAudioSecond{20'000};
 
     // The engine, model file and identity of engine_config.h, read now.
     static Settings fromEnvironment();
+
+    // The limit of one run on `pcmBytes` bytes of chunk audio.
+    std::chrono::milliseconds timeLimit(std::size_t pcmBytes) const;
   };
 
   // Chunks shorter than this, or whose samples all lie within ±silenceLevel, never reach the engine.
@@ -60,8 +68,10 @@ public:
   QCoro::Task<void> verifyModel();
 
   // The entries of chunk `index` read from `pcm`, in segment order; empty for a silent chunk. The
-  // engine runs on its default device first and once more with "-ng" when that exits non-zero
-  // (only once, with "-ng", when cpuOnly). Throws Cancelled when `stop` is signalled, NativeError
+  // engine runs on its default device first and once more with "-ng" when that exits non-zero or
+  // outlives its time limit (only once, with "-ng", when cpuOnly). It runs in a process group of
+  // its own, so that a terminal's Ctrl+C meant for this program never reaches it, and it is killed
+  // when the thread that started it ends. Throws Cancelled when `stop` is signalled, NativeError
   // for an engine failure or a result of the wrong shape, the platform's error otherwise.
   QCoro::Task<std::vector<TranscriptEntry>> transcribe(std::filesystem::path pcm, std::int64_t index,
                                                        std::string language, bool cpuOnly,

@@ -346,6 +346,53 @@ TEST_F(RecognitionServiceTest, EngineThatIgnoresTerminationIsKilled) {
   EXPECT_TRUE(workFolders().empty());
 }
 
+TEST_F(RecognitionServiceTest, AnEngineThatOutlivesItsTimeLimitIsEndedAndCountsAsAFailedRun) {
+  engineWrites(R"({"transcription": [{"offsets": {"from": 0, "to": 500}, "text": "on the processor"}]})");
+  constexpr const char* hangs = "600";
+  struct Case {
+    const char* name;
+    bool cpuOnly;
+    const char* sleep;    // seconds of the default-device run
+    const char* sleepNg;  // seconds of the "-ng" run
+    bool ignoresTermination;
+    std::chrono::milliseconds limit;  // long enough for a run that does not hang
+    std::size_t runs;
+    bool answers;
+  };
+  const Case cases[] = {
+      {"hangs on the default device, answers on the processor", false, hangs, "0", false, std::chrono::seconds(5),
+       2, true},
+      {"hangs on the processor", true, hangs, hangs, false, std::chrono::milliseconds(500), 1, false},
+      {"hangs on both", false, hangs, hangs, false, std::chrono::milliseconds(500), 2, false},
+      {"hangs and ignores termination", true, hangs, hangs, true, std::chrono::milliseconds(500), 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(m_dir / "runs.log");
+    fs::remove(m_dir / "engine.pid");
+    ScopedEnv sleep("FAKE_WHISPER_SLEEP", c.sleep);
+    ScopedEnv sleepNg("FAKE_WHISPER_SLEEP_NG", c.sleepNg);
+    ScopedEnv ignore("FAKE_WHISPER_IGNORE_TERM", c.ignoresTermination ? "1" : nullptr);
+    ScopedEnv pidFile("FAKE_WHISPER_PID_FILE", (m_dir / "engine.pid").c_str());
+    auto s = settings();
+    s.timeLimitBase = c.limit;
+    s.timeLimitPerAudioSecond = std::chrono::milliseconds(0);
+    WhisperRecognitionService service(s);
+    try {
+      const auto entries = runTask(service.transcribe(chunk(speech()), 0, "ko", c.cpuOnly));
+      EXPECT_TRUE(c.answers);
+      ASSERT_EQ(entries.size(), 1U);
+      EXPECT_EQ(entries[0].text, "on the processor");
+    } catch (const NativeError& error) {
+      EXPECT_FALSE(c.answers);
+      EXPECT_EQ(error.description(), messages::whisperFailed);
+    }
+    EXPECT_EQ(runs().size(), c.runs);
+    EXPECT_FALSE(processAlive(std::stoi(readFile(m_dir / "engine.pid"))));
+    EXPECT_TRUE(workFolders().empty());
+  }
+}
+
 TEST_F(RecognitionServiceTest, AlreadyCancelledCallDoesNothing) {
   WhisperRecognitionService service(settings());
   std::stop_source stop;
