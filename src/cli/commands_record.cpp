@@ -176,8 +176,9 @@ QCoro::Task<void> record(const Invocation& invocation) {
   terminal.line("노트 ID: " + session.activeNoteID().value_or(QString()).toStdString());
 
   // The first interrupt or termination stops the recording the way the studio's stop button does;
-  // the note is saved and the last chunks are recognised before the program ends. A second one
-  // ends the program at once (its handler is back to the default): finished chunks are on disk.
+  // the note is saved and the last chunks are recognised before the program ends. A later one
+  // ends the program at once (copies within a second of the first are the same request):
+  // finished chunks are on disk.
   bool interrupted = false;
   const QPointer<RecordingSession> stoppable(&session);
   const std::stop_callback onInterrupt(invocation.stop, [&interrupted, stoppable] {

@@ -1,10 +1,16 @@
 // sayloom-cli record run as a user runs it: on the sound server's sine source (the microphone) and
-// the null sink's monitor (system audio), with the scripted engine; stopped by a signal, killed,
-// refused beside a running recording, and refused without a model.
+// the null sink's monitor (system audio), with the scripted engine; stopped by a signal (from a
+// terminal's Ctrl+C to its whole process group, from `timeout`), killed, refused beside a running
+// recording, and refused without a model.
 #include <signal.h>
+#include <unistd.h>
 
 #include <QProcess>
 #include <QTest>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -22,6 +28,23 @@ using nlohmann::json;
 
 const QString cliProgram = QStringLiteral(SAYLOOM_BINARY_DIR "/sayloom-cli");
 
+bool processAlive(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
+
+// The processor time `pid` has used so far (user and system), from /proc.
+std::chrono::milliseconds processorTime(pid_t pid) {
+  const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  // The fields after the command name, which is in parentheses and may hold anything.
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+  std::string field;
+  long long ticks = 0;
+  for (int number = 3; number <= 15 && fields >> field; ++number) {
+    if (number == 14 || number == 15) {  // utime, stime
+      ticks += std::stoll(field);
+    }
+  }
+  return std::chrono::milliseconds(ticks * 1'000 / ::sysconf(_SC_CLK_TCK));
+}
+
 class RecordTest : public AppModelTest {
 protected:
   ~RecordTest() override {
@@ -35,12 +58,16 @@ protected:
 
   ProgramRun cli(const QStringList& arguments) { return runProgram(cliProgram, arguments); }
 
-  // Starts `sayloom-cli record ARGUMENTS` in the background.
-  QProcess& startRecording(const QStringList& arguments = {}) {
+  // Starts `sayloom-cli record ARGUMENTS` in the background; with `ownGroup` it leads a process
+  // group of its own, as a shell's foreground job does.
+  QProcess& startRecording(const QStringList& arguments = {}, bool ownGroup = false) {
     auto& process = *m_running.emplace_back(std::make_unique<QProcess>());
     process.setProgram(cliProgram);
     process.setArguments(QStringList{QStringLiteral("record")} + arguments);
     process.setStandardInputFile(QProcess::nullDevice());
+    if (ownGroup) {
+      process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    }
     process.start();
     EXPECT_TRUE(process.waitForStarted());
     return process;
@@ -214,22 +241,91 @@ TEST_F(RecordTest, ASecondRecordingInTheDataFolderIsRefusedAndTheFirstGoesOn) {
   EXPECT_EQ(notes[0]["completed"], true);
 }
 
-TEST_F(RecordTest, ASecondSignalEndsTheProgramAtOnceWithTheChunksOnDisk) {
+TEST_F(RecordTest, WhileItWaitsForTheEngineItIdlesAndALaterSignalEndsItAtOnceWithTheEngine) {
   installModel();
   engineSays("느린 인식");
-  ScopedEnv slowEngine("FAKE_WHISPER_SLEEP", "30");
+  ScopedEnv slowEngine("FAKE_WHISPER_SLEEP", "60");
+  ScopedEnv enginePid("FAKE_WHISPER_PID_FILE", (m_dir / "engine.pid").c_str());
   QProcess& recording = startRecording();
+  const auto pid = static_cast<pid_t>(recording.processId());
   const std::string id = noteOf(recording);
   recordFor(id, 9);
-  ::kill(static_cast<pid_t>(recording.processId()), SIGINT);
-  // The first signal saves the note and waits for the engine; the second ends the wait.
+  ::kill(pid, SIGINT);
+  // The first signal saves the note and waits for the engine, asleep.
   ASSERT_TRUE(eventually([&] { return errorsOf(recording).find("녹음 저장 완료") != std::string::npos; }))
       << errorsOf(recording);
+  const auto wallStart = std::chrono::steady_clock::now();
+  const std::chrono::milliseconds processorStart = processorTime(pid);
+  QTest::qWait(3'000);
+  const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - wallStart);
+  const std::chrono::milliseconds used = processorTime(pid) - processorStart;
+  EXPECT_LT(used * 4, wall) << used.count() << " ms of processor time in " << wall.count() << " ms";
+
+  // Seconds after the first, a signal ends the wait at once, and the engine goes with the program.
+  const pid_t engine = std::stoi(readFile(m_dir / "engine.pid"));
   EXPECT_EQ(stopWith(recording, SIGTERM, 5'000), -1);
+  EXPECT_TRUE(eventually([&] { return !processAlive(engine); }, 10'000));
   EXPECT_EQ(chunkSizes(id).size(), 2U);
   const json notes = notesListed();
   ASSERT_EQ(notes.size(), 1U);
   EXPECT_EQ(notes[0]["completed"], true);
+}
+
+// However the stop request arrives, the engine finishes the chunk it has, the chunks queued behind
+// it are recognised, and the note is complete: a terminal's Ctrl+C signals the whole foreground
+// process group, and `timeout` signals the program and then its own group (two copies of one
+// request). With --cpu no retry on the processor could hide a chunk the signal cut short.
+TEST_F(RecordTest, AStopRequestFromTheTerminalOrFromTimeoutWaitsForEveryChunk) {
+  installModel();
+  engineSays("끝까지");
+  ScopedEnv slowEngine("FAKE_WHISPER_SLEEP", "5");
+  ScopedEnv enginePid("FAKE_WHISPER_PID_FILE", (m_dir / "engine.pid").c_str());
+  struct Case {
+    const char* name;
+    std::function<QProcess&()> run;  // starts the recording and has it stopped once
+  };
+  const Case cases[] = {
+      {"Ctrl+C while a chunk is in the engine",
+       [&]() -> QProcess& {
+         QProcess& recording = startRecording({"--cpu"}, true);
+         noteOf(recording);
+         EXPECT_TRUE(eventually([&] { return fs::exists(m_dir / "engine.pid"); }));
+         ::kill(-static_cast<pid_t>(recording.processId()), SIGINT);
+         return recording;
+       }},
+      {"timeout -s INT",
+       [&]() -> QProcess& {
+         auto& process = *m_running.emplace_back(std::make_unique<QProcess>());
+         process.setProgram(QStringLiteral("timeout"));
+         process.setArguments({"--preserve-status", "-s", "INT", "11", cliProgram, "record", "--cpu"});
+         process.setStandardInputFile(QProcess::nullDevice());
+         process.start();
+         EXPECT_TRUE(process.waitForStarted());
+         return process;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(root() / "Notes");
+    fs::remove(m_dir / "engine.log");
+    fs::remove(m_dir / "engine.pid");
+    QProcess& recording = c.run();
+    EXPECT_TRUE(eventually([&] { return recording.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(recording.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(recording.exitCode(), 0) << errorsOf(recording);
+
+    const json notes = notesListed();
+    ASSERT_EQ(notes.size(), 1U);
+    const std::string id = notes[0]["id"];
+    const std::size_t chunkCount = chunkSizes(id).size();
+    EXPECT_GE(chunkCount, 2U);
+    EXPECT_EQ(notes[0]["completed"], true);
+    EXPECT_EQ(notes[0]["segmentCount"], chunkCount);
+    EXPECT_EQ(engineRuns(), static_cast<int>(chunkCount));
+    const std::string out = recording.readAllStandardOutput().toStdString();
+    EXPECT_EQ(static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n')), chunkCount) << out;
+    EXPECT_EQ(out.rfind("[00:00:00] 끝까지\n", 0), 0U) << out;
+  }
 }
 
 TEST_F(RecordTest, WithoutAModelItFailsAtStartWithTheAppsModelMessage) {
