@@ -26,9 +26,11 @@ void writeBytes(std::string_view bytes, const std::filesystem::path& target) {
   posix::syncFolder(folder);
 }
 
-void write(const nlohmann::json& value, const std::filesystem::path& target) {
-  writeBytes(value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", target);
+std::string encode(const nlohmann::json& value) {
+  return value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
+
+void write(const nlohmann::json& value, const std::filesystem::path& target) { writeBytes(encode(value), target); }
 
 std::string readBytes(const std::filesystem::path& source, ReadLimits limits) {
   const posix::Descriptor fd = posix::openForReading(source, "cannot read file", limits.maxBytes, limits.followLinks);

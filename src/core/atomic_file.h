@@ -9,6 +9,7 @@
 // the previous file untouched and no temporary file behind.
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
@@ -18,6 +19,8 @@ namespace sayloom::AtomicFile {
 // Pretty-printed JSON with keys in sorted order (nlohmann's object map is ordered). Strings that
 // are not valid UTF-8 are written with U+FFFD in place of the broken bytes, so encoding never fails.
 void write(const nlohmann::json& value, const std::filesystem::path& target);
+// The bytes `write` stores for `value`.
+std::string encode(const nlohmann::json& value);
 
 // Atomically replaces `target` with exactly `bytes`; creates missing parent folders.
 void writeBytes(std::string_view bytes, const std::filesystem::path& target);

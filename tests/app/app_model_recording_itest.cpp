@@ -78,7 +78,7 @@ TEST_F(RecordingTest, TwentySecondsGiveThreeChunksRecognisedInOrderWithASaveAfte
 
   // Each engine run records how many entries the saved note holds when it starts.
   std::vector<std::vector<std::string>> seen;
-  QObject::connect(&model.library(), &NoteLibrary::notesChanged, [&] {
+  QObject::connect(&model.library(), &NoteLibrary::noteChanged, [&] {
     const std::vector<std::string> now = ids(model.library().notes().front().segments);
     if (!now.empty() && (seen.empty() || seen.back() != now)) {
       seen.push_back(now);

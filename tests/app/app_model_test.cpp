@@ -189,7 +189,7 @@ TEST_F(RecognitionQueueTest, ChunksAreRecognisedInOrderWithATranscriptFileAndASa
   const QString id = QString::fromStdString(stored.id);
 
   std::vector<std::vector<std::string>> seen;
-  QObject::connect(&model.library(), &NoteLibrary::notesChanged, [&] {
+  QObject::connect(&model.library(), &NoteLibrary::noteChanged, [&] {
     for (const NativeNote& note : model.library().notes()) {
       if (note.id == stored.id && (seen.empty() || ids(note.segments) != seen.back())) {
         seen.push_back(ids(note.segments));

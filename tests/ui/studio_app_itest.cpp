@@ -3,7 +3,7 @@
 // the keyboard (xdotool). It records from the sine source, sees the level meter move and the time
 // grow, stops, finds the note in "내 노트" with its duration, exports the audio and the transcript
 // through the save dialog, and is told to end (SIGTERM) during a second recording, which it saves
-// first.
+// first. On a data folder of a thousand notes it opens, lists them and records without falling.
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
@@ -16,6 +16,7 @@
 #include "desktop_session.h"
 #include "support/atspi.h"
 #include "support/file_bytes.h"
+#include "support/realistic_data_folder.h"
 #include "support/temp_dir.h"
 
 namespace sayloom::test {
@@ -39,6 +40,7 @@ protected:
               R"({"transcription": [{"offsets": {"from": 0, "to": 1500}, "text": " )" + spoken + R"("}]})");
     fs::create_directories(m_dir / "home");
     fs::create_directories(m_dir / "out");
+    fillDataFolder();
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     const auto set = [&](const char* name, const fs::path& value) {
@@ -68,6 +70,9 @@ protected:
   }
 
   fs::path root() const { return m_dir / "data"; }
+
+  // Puts notes into the data folder before the application starts.
+  virtual void fillDataFolder() {}
 
   static bool eventually(const std::function<bool()>& condition, int timeoutMs = 30'000) {
     return QTest::qWaitFor(condition, timeoutMs);
@@ -187,6 +192,33 @@ TEST_F(StudioAppTest, RecordsExportsAndSavesARecordingWhenToldToEnd) {
   EXPECT_TRUE(notes[0].completed) << "the interrupted recording was stopped and saved";
   EXPECT_GE(notes[0].durationSeconds, 3.0);
   EXPECT_TRUE(notes[1].completed);
+}
+
+// A data folder of the size users reach: the application opens on it, lists every note and
+// records, and stays up throughout.
+class StudioAppAtRealisticSize : public StudioAppTest {
+protected:
+  void fillDataFolder() override { m_folder = &RealisticDataFolder::linkInto(root()); }
+
+  std::optional<AtspiNode> row(const std::string& title) {
+    return m_atspi.find(app(), [&](const AtspiNode& node) {
+      return m_atspi.role(node) == QStringLiteral("list item") &&
+             m_atspi.name(node).startsWith(QString::fromStdString(title) + QLatin1Char('\n'));
+    });
+  }
+
+  const RealisticDataFolder* m_folder = nullptr;
+};
+
+TEST_F(StudioAppAtRealisticSize, OpensListsAndRecordsWithoutFalling) {
+  ASSERT_TRUE(eventually([&] { return row(m_folder->titles().front()).has_value(); }, 60'000));
+  EXPECT_TRUE(row(m_folder->titles().back()).has_value());
+  ASSERT_TRUE(m_atspi.press(control(QStringLiteral("녹음 시작"), QStringLiteral("push button"))));
+  ASSERT_TRUE(eventually([&] { return elapsed() >= QStringLiteral("00:00:02"); }, 60'000));
+  ASSERT_TRUE(m_atspi.press(control(QStringLiteral("녹음 중지"), QStringLiteral("push button"))));
+  control(QStringLiteral("녹음 시작"), QStringLiteral("push button"));
+  EXPECT_TRUE(eventually([&] { return row("새 음성 노트").has_value(); }));
+  EXPECT_EQ(m_app.state(), QProcess::Running);
 }
 
 }  // namespace

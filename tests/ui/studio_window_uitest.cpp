@@ -279,9 +279,11 @@ const ControlCase controlCases[] = {
        QTest::qWait(1'100);  // creation times are whole seconds
        t.storedNote({}, "newer");
        QCoro::waitFor(t.model().reloadNotes());
-       auto* list = t.studio()->findChild<ui::NoteList*>();
-       ASSERT_EQ(list->count(), 2);
-       list->setCurrentRow(1);
+       auto* list = findByText<ui::NoteList>(t.studio(), QStringLiteral("내 노트"));
+       ASSERT_EQ(list->model()->rowCount(), 2);
+       const QModelIndex older = list->model()->index(1, 0);
+       ASSERT_TRUE(older.data(Qt::AccessibleTextRole).toString().startsWith(QStringLiteral("older\n")));
+       QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(older).center());
      },
      [](StudioControls& t) {
        const NativeNote* selected = t.model().library().selectedNote();
@@ -464,7 +466,7 @@ TEST_F(StudioWindowTest, TranscriptShowsEntriesAndFollowsTheNewestUnlessScrolled
   const auto append = [&](int sequence) {
     NativeNote* listed = m_model->library().find(QString::fromStdString(note.id));
     listed->segments.push_back(entry(sequence, "새 문장 " + std::to_string(sequence)));
-    m_model->library().noteChanged();
+    m_model->library().markChanged(QString::fromStdString(note.id));
   };
   append(40);
   EXPECT_TRUE(view->toPlainText().endsWith(QStringLiteral("새 문장 40")));
@@ -482,21 +484,22 @@ TEST_F(StudioWindowTest, NoteRowsShowTimeDurationAndTheRecoveryBadge) {
   incomplete.durationSeconds = 3'725.9;
   LocalNoteStore(root()).save(incomplete);
   QCoro::waitFor(m_model->reloadNotes());
-  auto* list = studio()->findChild<ui::NoteList*>();
-  ASSERT_EQ(list->count(), 1);
-  QWidget* row = list->itemWidget(list->item(0));
-  EXPECT_NE(findByText(row, QStringLiteral("interrupted")), nullptr);
+  auto* list = findByText<ui::NoteList>(studio(), QStringLiteral("내 노트"));
+  ASSERT_EQ(list->model()->rowCount(), 1);
+  const QModelIndex row = list->model()->index(0, 0);
   const QString detail = ui::NoteList::detailLine(m_model->library().notes().front());
   EXPECT_TRUE(detail.endsWith(QStringLiteral(" · 01:02:05"))) << detail.toStdString();
-  EXPECT_NE(findByText(row, detail), nullptr);
-  QLabel* badge = findByText<QLabel>(row, ui::NoteList::recoverableBadge);
-  ASSERT_NE(badge, nullptr);
-  EXPECT_TRUE(badge->isVisible());
+  EXPECT_EQ(row.data(Qt::DisplayRole).toString(), QStringLiteral("interrupted"));
+  EXPECT_EQ(row.data(ui::NoteListModel::DetailRole).toString(), detail);
+  EXPECT_TRUE(row.data(ui::NoteListModel::RecoverableRole).toBool());
+  EXPECT_EQ(row.data(Qt::AccessibleTextRole).toString(),
+            QStringLiteral("interrupted\n") + detail + QLatin1Char('\n') + ui::NoteList::recoverableBadge);
 
   incomplete.completed = true;
   LocalNoteStore(root()).save(incomplete);
   QCoro::waitFor(m_model->reloadNotes());
-  EXPECT_FALSE(findByText<QLabel>(list->itemWidget(list->item(0)), ui::NoteList::recoverableBadge)->isVisible());
+  EXPECT_FALSE(list->model()->index(0, 0).data(ui::NoteListModel::RecoverableRole).toBool());
+  EXPECT_EQ(list->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(), QStringLiteral("interrupted\n") + detail);
 }
 
 TEST_F(StudioWindowTest, PresetRowsGroupBuiltInsAndTagShownOnes) {

@@ -179,9 +179,10 @@ QCoro::Task<void> AccountCloudSync::syncSelected(bool translate) {
   bool failed = false;
   try {
     NativeNote synced = co_await service().sync(note, target, translate);
-    if (NativeNote* listed = library.find(QString::fromStdString(synced.id))) {
+    const QString syncedID = QString::fromStdString(synced.id);
+    if (NativeNote* listed = library.find(syncedID)) {
       *listed = std::move(synced);
-      library.noteChanged();
+      library.markChanged(syncedID);
     }
     m_context->refreshOverlays();
     status.setStatus(QString::fromUtf8(savedToCloud));
@@ -214,7 +215,7 @@ QCoro::Task<void> AccountCloudSync::syncLiveNote(QString noteID, bool translate)
     NativeNote merged = current != nullptr ? CloudNotes::mergeLocal(synced, *current) : synced;
     if (current != nullptr) {
       *current = merged;
-      library.noteChanged();
+      library.markChanged(noteID);
     }
     co_await library.save(merged);
     m_context->refreshOverlays();
@@ -241,7 +242,7 @@ QCoro::Task<void> AccountCloudSync::syncLiveNote(QString noteID, bool translate)
     merged.cloudTranslationStoppedAtSeconds = CloudNotes::wholeSeconds(current->durationSeconds);
   }
   *current = merged;
-  library.noteChanged();
+  library.markChanged(noteID);
   m_context->status.warn(QString::fromUtf8(liveSyncStopped) + failure);
   try {
     co_await library.save(merged);

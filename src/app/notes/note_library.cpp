@@ -22,20 +22,30 @@ const NativeNote* NoteLibrary::selectedNote() const {
 }
 
 NativeNote* NoteLibrary::find(const QString& id) {
-  const std::string key = id.toStdString();
-  for (NativeNote& note : m_notes) {
-    if (note.id == key) {
-      return &note;
-    }
+  const int position = indexOf(id);
+  return position >= 0 ? &m_notes[static_cast<std::size_t>(position)] : nullptr;
+}
+
+int NoteLibrary::indexOf(const QString& id) const {
+  const auto found = m_positions.find(id.toStdString());
+  return found != m_positions.end() ? found->second : -1;
+}
+
+void NoteLibrary::setNotes(std::vector<NativeNote> notes) {
+  m_notes = std::move(notes);
+  m_positions.clear();
+  for (std::size_t i = m_notes.size(); i-- > 0;) {
+    m_positions[m_notes[i].id] = static_cast<int>(i);
   }
-  return nullptr;
+  emit notesChanged();
 }
 
 const NativeNote* NoteLibrary::find(const QString& id) const { return const_cast<NoteLibrary*>(this)->find(id); }
 
 void NoteLibrary::addFirst(NativeNote note) {
-  m_notes.insert(m_notes.begin(), std::move(note));
-  emit notesChanged();
+  std::vector<NativeNote> notes = std::move(m_notes);
+  notes.insert(notes.begin(), std::move(note));
+  setNotes(std::move(notes));
 }
 
 QCoro::Task<void> NoteLibrary::reload() {
@@ -45,8 +55,7 @@ QCoro::Task<void> NoteLibrary::reload() {
   if (!listing) {
     co_return;
   }
-  m_notes = std::move(listing->notes);
-  emit notesChanged();
+  setNotes(std::move(listing->notes));
   if (!listing->warnings.empty()) {
     m_status.warn(QString::fromStdString(listing->warnings.front()));
   }

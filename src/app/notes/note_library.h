@@ -2,6 +2,11 @@
 // The note library: the local notes, newest first, the note selected in the studio, and the one
 // way notes are saved and listed (the local note store on its own worker thread).
 //
+// Signals: `notesChanged` when the set or order of notes may have changed (a new note, a new
+// listing); `noteChanged(id)` when one listed note changed in place (a recording's duration ten times
+// a second, a recognised chunk, a sync), so views update that note alone. Looking a note up by id
+// takes the same time however many notes there are.
+//
 // Thread contract: main thread only. The store's disk work runs on one private worker thread, one
 // call at a time in the order made, and is awaited.
 #include <QCoro/QCoroTask>
@@ -9,6 +14,8 @@
 #include <QString>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/serial_worker.h"
@@ -37,10 +44,12 @@ public:
   // The first note whose id is `selectedNoteID`, or null.
   const NativeNote* selectedNote() const;
 
-  // The first listed note with `id`, or null. After changing it in place, call `noteChanged`.
+  // The first listed note with `id`, or null. After changing it in place, call `markChanged(id)`.
   NativeNote* find(const QString& id);
   const NativeNote* find(const QString& id) const;
-  void noteChanged() { emit notesChanged(); }
+  // The position of that note in `notes`, or -1.
+  int indexOf(const QString& id) const;
+  void markChanged(const QString& id) { emit noteChanged(id); }
   // Lists a new note first.
   void addFirst(NativeNote note);
 
@@ -57,11 +66,15 @@ public:
 
 signals:
   void notesChanged();
+  void noteChanged(const QString& id);
   void selectedNoteIDChanged();
 
 private:
+  void setNotes(std::vector<NativeNote> notes);
+
   AppStatus& m_status;
   std::vector<NativeNote> m_notes;
+  std::unordered_map<std::string, int> m_positions;  // note id -> first position in m_notes
   std::optional<QString> m_selectedNoteID;
   LocalNoteStore m_store;
   SerialWorker m_worker;  // after the store: destroyed first, finishing work that uses it

@@ -100,7 +100,7 @@ QCoro::Task<void> RecognitionQueue::worker(QString noteID, std::stop_token stop)
       co_await runInBackground(std::move(write));
       if (NativeNote* current = m_notes.find(noteID)) {
         transcript::merge(current->segments, entries);
-        m_notes.noteChanged();
+        m_notes.markChanged(noteID);
         co_await m_notes.save(*current);
         if (m_afterChunk) {
           co_await m_afterChunk(noteID);
@@ -159,7 +159,7 @@ QCoro::Task<void> RecognitionQueue::runRecovery(QString noteID, std::function<bo
   if (NativeNote* note = m_notes.find(noteID)) {
     note->durationSeconds = listing->seconds;
     note->completed = true;
-    m_notes.noteChanged();
+    m_notes.markChanged(noteID);
     if (!co_await m_status.attempt(m_notes.save(*note)) || interrupted()) {
       finish();
       co_return;

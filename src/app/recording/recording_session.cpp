@@ -273,7 +273,7 @@ void RecordingSession::captureProgress(const QString& noteID, double seconds, fl
   setElapsed(seconds);
   setLevel(level);
   note->durationSeconds = seconds;
-  m_parts.notes.noteChanged();
+  m_parts.notes.markChanged(noteID);
 }
 
 QCoro::Task<void> RecordingSession::stopAfter(QString warning) {
@@ -302,7 +302,7 @@ QCoro::Task<void> RecordingSession::stop() {
     if (NativeNote* note = m_parts.notes.find(*noteID)) {
       note->completed = true;
       note->durationSeconds = seconds;
-      m_parts.notes.noteChanged();
+      m_parts.notes.markChanged(*noteID);
       co_await status.attempt(m_parts.notes.save(*note));
     }
   }

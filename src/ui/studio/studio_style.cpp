@@ -59,8 +59,6 @@ QString studioStyleSheet() {
       "QLabel#caption { color: palette(placeholder-text); }"
       "QLabel#keyCap { border: 1px solid palette(mid); border-radius: 5px; padding: 1px 7px;"
       "  background: palette(button); font-weight: bold; }"
-      "QFrame#badge { background: #fff1cc; border-radius: 7px; }"
-      "QFrame#badge QLabel { color: #8a5a00; }"
       "QLabel#tag { color: #0b6b5f; background: #d6f3ee; border-radius: 7px; padding: 0px 6px; }"
       "QLabel#mark { font-size: 17pt; font-weight: 800; }"
       "QLabel#markLine { color: palette(placeholder-text); font-size: 8pt; letter-spacing: 2px; }");

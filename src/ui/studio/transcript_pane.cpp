@@ -52,6 +52,19 @@ void appendEntry(QTextCursor& cursor, const TranscriptEntry& entry) {
   cursor.setBlockFormat(paragraph);
 }
 
+// Calls `refresh` now, when another note is selected, when the notes are listed anew and when the
+// selected note itself changes (a change of any other note does not concern the pane).
+template <typename Refresh>
+void followSelectedNote(QObject* control, NoteLibrary& library, Refresh refresh) {
+  QObject::connect(&library, &NoteLibrary::selectedNoteIDChanged, control, refresh);
+  QObject::connect(&library, &NoteLibrary::noteChanged, control, [&library, refresh](const QString& id) {
+    if (library.selectedNoteID() == id) {
+      refresh();
+    }
+  });
+  follow(control, &library, &NoteLibrary::notesChanged, refresh);
+}
+
 }  // namespace
 
 TranscriptPane::TranscriptPane(AppModel& model, QWidget* parent) : QFrame(parent), m_model(model) {
@@ -67,11 +80,7 @@ TranscriptPane::TranscriptPane(AppModel& model, QWidget* parent) : QFrame(parent
   noteTitle->setWordWrap(false);
   noteTitle->setMinimumWidth(40);
   noteTitle->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  follow(noteTitle, &library, &NoteLibrary::notesChanged, [noteTitle, &library] {
-    const NativeNote* note = library.selectedNote();
-    noteTitle->setText(note != nullptr ? QString::fromStdString(note->title) : QString());
-  });
-  connect(&library, &NoteLibrary::selectedNoteIDChanged, noteTitle, [noteTitle, &library] {
+  followSelectedNote(noteTitle, library, [noteTitle, &library] {
     const NativeNote* note = library.selectedNote();
     noteTitle->setText(note != nullptr ? QString::fromStdString(note->title) : QString());
   });
@@ -109,8 +118,7 @@ TranscriptPane::TranscriptPane(AppModel& model, QWidget* parent) : QFrame(parent
     web->setVisible(note != nullptr && note->workspaceId && note->cloudNoteId);
   };
   followBusy(this, model, refreshCommands);
-  follow(this, &library, &NoteLibrary::notesChanged, refreshCommands);
-  follow(this, &library, &NoteLibrary::selectedNoteIDChanged, refreshCommands);
+  followSelectedNote(this, library, refreshCommands);
 
   m_stack = new QStackedWidget(this);
   layout->addWidget(m_stack, 1);
@@ -136,9 +144,7 @@ TranscriptPane::TranscriptPane(AppModel& model, QWidget* parent) : QFrame(parent
   m_entries->setFrameShape(QFrame::NoFrame);
   m_stack->addWidget(m_entries);
 
-  follow(this, &library, &NoteLibrary::notesChanged, [this] { showEntries(m_model.library().selectedNote()); });
-  connect(&library, &NoteLibrary::selectedNoteIDChanged, this,
-          [this] { showEntries(m_model.library().selectedNote()); });
+  followSelectedNote(this, library, [this] { showEntries(m_model.library().selectedNote()); });
 }
 
 void TranscriptPane::showEntries(const NativeNote* note) {
