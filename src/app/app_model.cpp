@@ -310,19 +310,31 @@ void AppModel::downloadModel() {
 }
 
 QCoro::Task<void> AppModel::exportAudio() {
-  if (!m_shuttingDown && co_await readySelectedForReading()) {
+  if (m_shuttingDown) {
+    co_return;
+  }
+  const bool ready = co_await readySelectedForReading();
+  if (ready) {
     co_await m_exporter->exportAudio();
   }
 }
 
 QCoro::Task<void> AppModel::exportTranscript() {
-  if (!m_shuttingDown && co_await readySelectedForReading()) {
+  if (m_shuttingDown) {
+    co_return;
+  }
+  const bool ready = co_await readySelectedForReading();
+  if (ready) {
     co_await m_exporter->exportTranscript();
   }
 }
 
 QCoro::Task<void> AppModel::exportSubtitles(SubtitleFormat format) {
-  if (!m_shuttingDown && co_await readySelectedForReading()) {
+  if (m_shuttingDown) {
+    co_return;
+  }
+  const bool ready = co_await readySelectedForReading();
+  if (ready) {
     co_await m_exporter->exportSubtitles(format);
   }
 }
