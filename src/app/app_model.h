@@ -90,9 +90,9 @@ public:
   QCoro::Task<void> exportTranscript();
   // The selected note's transcript as SubRip or WebVTT subtitles ("SRT 자막", "WebVTT 자막").
   QCoro::Task<void> exportSubtitles(SubtitleFormat format);
-  // The commands on a note (recovery, cloud save, export) refuse one whose lock another program
-  // (sayloom-cli recording or rebuilding it) holds, and first read it again when its file changed.
-  // Whether another program holds note `id`'s lock now.
+  // Whether another program (sayloom-cli recording or rebuilding it) holds note `id`'s lock now. The
+  // commands on a note (recovery, cloud save, export) refuse such a note, and read a note again
+  // when its file changed on disk before they act on it.
   bool heldElsewhere(const QString& id) const;
   void newPreset(bool duplicate);
   void deletePreset();

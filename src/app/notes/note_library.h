@@ -7,8 +7,8 @@
 #include <QCoro/QCoroTask>
 #include <QObject>
 #include <QString>
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <vector>
