@@ -14,11 +14,14 @@
 #include "app/settings/user_settings.h"
 #include "core/data_paths.h"
 #include "core/legacy_migration.h"
+#include "core/native_error.h"
 
 namespace sayloom {
 
 namespace {
 const char* const emptyCaption = "녹음을 시작하면 자막이 여기에 표시됩니다.";
+const char* const noteHeldElsewhere =
+    "이 노트는 지금 다른 프로그램(sayloom-cli)이 녹음하거나 복구하고 있습니다. 끝난 뒤 다시 시도해 주세요.";
 const QString shortcutRefused = QStringLiteral(
     "오버레이 단축키를 등록하지 못했습니다. 설정에서 다른 키를 선택하거나 메뉴 막대를 사용해 주세요.");
 }  // namespace
@@ -140,19 +143,33 @@ QCoro::Task<void> AppModel::load(std::stop_token stop) {
     co_return !stop.stop_requested();
   };
 
+  // The caption windows and their shortcut come alive once the presets and their window frames are
+  // known, whatever a later step meets: a failed account restore must not keep them off.
+  const auto enableCaptions = [this] {
+    configureShortcut();
+    m_captionsLoaded = true;
+    refreshOverlays();
+  };
+
   // The overlay presets and their window frames come first; a preset store failure ends the
-  // start-up there.
-  if (!co_await step(QStringLiteral("presets")) || !co_await m_presetEditor->loadPresets()) {
+  // start-up after the frames (the built-in presets are shown).
+  if (!co_await step(QStringLiteral("presets"))) {
     co_return;
   }
+  const bool presetsLoaded = co_await m_presetEditor->loadPresets();
   if (!co_await step(QStringLiteral("layouts"))) {
     co_return;
   }
   co_await m_presetEditor->loadLayouts();
+  if (!presetsLoaded) {
+    enableCaptions();
+    co_return;
+  }
   if (!co_await step(QStringLiteral("notes"))) {
     co_return;
   }
   co_await m_library->reload();
+  enableCaptions();
   if (!co_await step(QStringLiteral("model"))) {
     co_return;
   }
@@ -160,9 +177,6 @@ QCoro::Task<void> AppModel::load(std::stop_token stop) {
   if (!co_await step(QStringLiteral("account")) || !co_await m_cloud->restore()) {
     co_return;
   }
-  configureShortcut();
-  m_captionsLoaded = true;
-  refreshOverlays();
   if (!co_await step(QStringLiteral("migration"))) {
     co_return;
   }
@@ -214,12 +228,79 @@ QCoro::Task<void> AppModel::startRecording() {
 
 QCoro::Task<void> AppModel::stopRecording() { return m_session->stop(); }
 
+// --- commands on one note -----------------------------------------------------------------------
+
+bool AppModel::heldElsewhere(const QString& id) const {
+  return !m_session->holdsNoteLock(id) && !m_recognition->holdsNoteLock(id) &&
+         RecordingLock::isHeld(m_library->root(), id.toStdString());
+}
+
+// On the main thread: opening and locking a file in the data folder does not wait, and a command
+// that found the note free must not let a second click in before it holds the lock.
+std::optional<RecordingLock> AppModel::lockNote(const QString& id) {
+  try {
+    return RecordingLock::acquire(m_library->root(), id.toStdString());
+  } catch (const NativeError& error) {
+    // The lock's own text speaks for sayloom-cli, to which the app is the holder.
+    if (error.description() == messages::noteBeingRecorded) {
+      m_status->warn(QString::fromUtf8(noteHeldElsewhere));
+    } else {
+      m_status->warnCurrentException();
+    }
+  } catch (...) {
+    m_status->warnCurrentException();
+  }
+  return std::nullopt;
+}
+
+QCoro::Task<bool> AppModel::readySelectedForReading() {
+  const std::optional<QString> id = m_library->selectedNoteID();
+  if (!id || m_library->selectedNote() == nullptr) {
+    co_return true;
+  }
+  if (m_session->holdsNoteLock(*id) || m_recognition->holdsNoteLock(*id)) {
+    co_return true;  // the app writes this note itself: the listed copy is the newest
+  }
+  if (heldElsewhere(*id)) {
+    m_status->warn(QString::fromUtf8(noteHeldElsewhere));
+    co_return false;
+  }
+  co_await m_library->refresh(*id);
+  co_return true;
+}
+
 QCoro::Task<void> AppModel::recoverSelected() {
   const NativeNote* selected = m_library->selectedNote();
-  if (m_shuttingDown || busy() || selected == nullptr) {
+  if (m_shuttingDown || busy() || m_noteCommandStarting || selected == nullptr) {
     co_return;
   }
-  co_await m_recognition->recover(QString::fromStdString(selected->id), [this] { return busy(); });
+  const QString id = QString::fromStdString(selected->id);
+  std::optional<RecordingLock> lock = lockNote(id);
+  if (!lock) {
+    co_return;
+  }
+  m_noteCommandStarting = true;
+  co_await m_library->refresh(id);
+  m_noteCommandStarting = false;
+  co_await m_recognition->recover(id, [this] { return busy(); }, std::move(*lock));
+}
+
+QCoro::Task<void> AppModel::syncSelected(bool translate) {
+  const NativeNote* selected = m_library->selectedNote();
+  if (m_shuttingDown || busy() || m_noteCommandStarting || selected == nullptr) {
+    co_return;
+  }
+  // Held through the upload: the cloud's answer is saved into the note.
+  const std::optional<RecordingLock> lock = lockNote(QString::fromStdString(selected->id));
+  if (!lock) {
+    co_return;
+  }
+  m_noteCommandStarting = true;
+  co_await m_library->refresh(QString::fromStdString(lock->noteId()));
+  m_noteCommandStarting = false;
+  if (!m_shuttingDown) {
+    co_await m_cloud->syncSelected(translate);
+  }
 }
 
 void AppModel::downloadModel() {
@@ -229,19 +310,31 @@ void AppModel::downloadModel() {
 }
 
 QCoro::Task<void> AppModel::exportAudio() {
-  if (!m_shuttingDown) {
+  if (m_shuttingDown) {
+    co_return;
+  }
+  const bool ready = co_await readySelectedForReading();
+  if (ready) {
     co_await m_exporter->exportAudio();
   }
 }
 
 QCoro::Task<void> AppModel::exportTranscript() {
-  if (!m_shuttingDown) {
+  if (m_shuttingDown) {
+    co_return;
+  }
+  const bool ready = co_await readySelectedForReading();
+  if (ready) {
     co_await m_exporter->exportTranscript();
   }
 }
 
 QCoro::Task<void> AppModel::exportSubtitles(SubtitleFormat format) {
-  if (!m_shuttingDown) {
+  if (m_shuttingDown) {
+    co_return;
+  }
+  const bool ready = co_await readySelectedForReading();
+  if (ready) {
     co_await m_exporter->exportSubtitles(format);
   }
 }

@@ -27,6 +27,7 @@
 #include "app/app_services.h"
 #include "app/task_handle.h"
 #include "core/overlay_geometry.h"
+#include "core/recording_lock.h"
 #include "core/subtitle_export.h"
 
 namespace sayloom {
@@ -81,11 +82,18 @@ public:
   QCoro::Task<void> stopRecording();
   // Rebuilds the selected note's transcript from its chunk files.
   QCoro::Task<void> recoverSelected();
+  // Saves the selected note to the chosen workspace, translating it when `translate` ("클라우드
+  // 저장", "번역하고 저장").
+  QCoro::Task<void> syncSelected(bool translate);
   void downloadModel();
   QCoro::Task<void> exportAudio();
   QCoro::Task<void> exportTranscript();
   // The selected note's transcript as SubRip or WebVTT subtitles ("SRT 자막", "WebVTT 자막").
   QCoro::Task<void> exportSubtitles(SubtitleFormat format);
+  // Whether another program (sayloom-cli recording or rebuilding it) holds note `id`'s lock now. The
+  // commands on a note (recovery, cloud save, export) refuse such a note, and read a note again
+  // when its file changed on disk before they act on it.
+  bool heldElsewhere(const QString& id) const;
   void newPreset(bool duplicate);
   void deletePreset();
   void undo();
@@ -102,8 +110,8 @@ public:
   // From a caption window: the user moved or resized preset `presetID`'s window to `frame`.
   void recordLayout(const QString& presetID, const Rect& frame);
   // Brings the caption windows in line with the presets and shows the newest caption of the note
-  // being recorded, or else of the selected note. Nothing is shown before the start-up has loaded
-  // the presets, the window frames and the notes.
+  // being recorded, or else of the selected note. Nothing is shown before the start-up has read
+  // the presets (or failed to) and the window frames, and then the notes unless the presets failed.
   void refreshOverlays();
 
 private:
@@ -112,11 +120,17 @@ private:
   void onRecognitionDrained(const QString& noteID);
   void syncLinkedNote(const QString& noteID);
   bool busy() const;
+  // Takes note `id`'s lock for a command that writes the note, or warns and gives none when another
+  // program holds it.
+  std::optional<RecordingLock> lockNote(const QString& id);
+  // Readies the selected note for a command that reads it; false (warned) when another program holds it.
+  QCoro::Task<bool> readySelectedForReading();
 
   AppServices m_services;
   StartupProbe m_probe;
   bool m_shuttingDown = false;
   bool m_captionsLoaded = false;  // the start-up has reached the caption windows
+  bool m_noteCommandStarting = false;  // a recovery or cloud save is reading its note again
 
   // Parts, in the order they are made; each may use those made before it.
   std::unique_ptr<AppStatus> m_status;

@@ -1,7 +1,11 @@
 // The application model driving the caption windows: the global shortcut from the setting and
 // its refusal, the toggle, edit mode and recovery from the menu, and the frames the windows report.
+#include "app/cloud/account_cloud_sync.h"
+#include "app/cloud/account_session.h"
 #include "app/overlays/caption_overlays.h"
 #include "app_model_fixture.h"
+#include "platform/secret_store.h"
+#include "platform/web_browser.h"
 #include "recording_overlays.h"
 
 namespace sayloom::test {
@@ -10,9 +14,24 @@ namespace {
 const QString refusedWarning =
     QStringLiteral("오버레이 단축키를 등록하지 못했습니다. 설정에서 다른 키를 선택하거나 메뉴 막대를 사용해 주세요.");
 
+// A keyring that cannot be read, as when the Secret Service answers with an error.
+class UnreadableKeyring final : public platform::SecretStore {
+public:
+  std::optional<std::string> read() override {
+    throw platform::SecretStoreError(platform::SecretStoreError::Operation::read, 7, "the keyring is locked");
+  }
+  void write(const std::string&) override {}
+  void remove() override {}
+};
+
+class NoBrowser final : public platform::WebBrowser {
+public:
+  void open(const QUrl&) override {}
+};
+
 class OverlayWiringTest : public AppModelTest {
 protected:
-  AppModel& makeOverlayModel(int storedShortcut, bool refuse = false) {
+  AppModel& makeOverlayModel(int storedShortcut, bool refuse = false, std::unique_ptr<CloudSync> cloud = nullptr) {
     AppServices services;
     auto settings = std::make_unique<platform::MemorySettingsStore>();
     if (storedShortcut >= 0) {
@@ -23,6 +42,7 @@ protected:
     m_overlays = overlays.get();
     services.settings = std::move(settings);
     services.overlays = std::move(overlays);
+    services.cloud = std::move(cloud);
     m_model = std::make_unique<AppModel>(std::move(services));
     QCoro::waitFor(m_model->waitUntilLoaded());
     return *m_model;
@@ -30,6 +50,27 @@ protected:
 
   RecordingOverlays* m_overlays = nullptr;
 };
+
+TEST_F(OverlayWiringTest, AFailedAccountRestoreLeavesTheCaptionWindowsAndTheirShortcutWorking) {
+  auto cloud = std::make_unique<AccountCloudSync>(std::make_unique<FirebaseAccount>(std::make_unique<UnreadableKeyring>()),
+                                                  std::make_unique<NoBrowser>());
+  NativeNote note;
+  note.segments.push_back(TranscriptEntry{.text = "마지막 자막", .endTimeMs = 1000});
+  LocalNoteStore(root()).save(note);
+  AppModel& model = makeOverlayModel(0, false, std::move(cloud));
+  ASSERT_TRUE(model.appStatus().warning()) << "the restore failed";
+  EXPECT_FALSE(model.cloud().profile());
+
+  EXPECT_GE(m_overlays->updates, 1) << "the windows were shown at start";
+  EXPECT_EQ(m_overlays->shownOriginal, QStringLiteral("마지막 자막"));
+  EXPECT_EQ(m_overlays->registered, std::vector<Qt::Key>{Qt::Key_S});
+  const int before = m_overlays->updates;
+  model.refreshOverlays();
+  EXPECT_EQ(m_overlays->updates, before + 1);
+  ASSERT_TRUE(m_overlays->toggleHandler);
+  m_overlays->toggleHandler();
+  EXPECT_TRUE(m_overlays->hiddenAtUpdate);
+}
 
 TEST_F(OverlayWiringTest, TheShortcutFollowsTheSetting) {
   struct Case {

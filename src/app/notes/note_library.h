@@ -12,7 +12,9 @@
 #include <QCoro/QCoroTask>
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -58,11 +60,25 @@ public:
   QCoro::Task<void> reload();
   // Writes `note` to its folder. Throws the store's error.
   QCoro::Task<void> save(NativeNote note);
-  // The note with `id` as stored on disk, or none when it is not there or the notes cannot be
-  // listed. Leaves `notes` alone.
+  // Reads note `id` again when its file on disk is no longer the one this library last listed or
+  // saved (another program, such as sayloom-cli, wrote it). Never fails: an unreadable file leaves
+  // the listed note as it is.
+  QCoro::Task<void> refresh(QString id);
+  // The note with `id` as stored on disk, or none when it is not there or cannot be read.
+  // Leaves `notes` alone.
   QCoro::Task<std::optional<NativeNote>> stored(QString id);
   // Seconds of audio in a note's chunk files (their bytes ÷ 32,000); 0 when they cannot be read.
   QCoro::Task<double> audioSeconds(QString noteID) const;
+
+  // Identifies one version of a note's file: every save replaces the file, and every write moves
+  // its modification time.
+  struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
 
 signals:
   void notesChanged();
@@ -75,6 +91,7 @@ private:
   AppStatus& m_status;
   std::vector<NativeNote> m_notes;
   std::unordered_map<std::string, int> m_positions;  // note id -> first position in m_notes
+  std::map<std::string, FileStamp> m_stamps;  // by note id: the file as last listed or saved here
   std::optional<QString> m_selectedNoteID;
   LocalNoteStore m_store;
   SerialWorker m_worker;  // after the store: destroyed first, finishing work that uses it

@@ -118,14 +118,18 @@ QCoro::Task<void> RecognitionQueue::worker(QString noteID, std::stop_token stop)
   }
 
   m_workerTask.reset();
+  if (holdsNoteLock(noteID)) {
+    m_recoveryLock.release();
+  }
   setRecognizing(false);
   emit drained(noteID);
 }
 
-QCoro::Task<void> RecognitionQueue::recover(QString noteID, std::function<bool()> busy) {
+QCoro::Task<void> RecognitionQueue::recover(QString noteID, std::function<bool()> busy, RecordingLock lock) {
   if (m_closed || m_recoveryTask) {
     co_return;
   }
+  m_recoveryLock = std::move(lock);
   const TaskHandle task;
   m_recoveryTask = task;
   task.attach(runRecovery(std::move(noteID), std::move(busy)));
@@ -135,7 +139,13 @@ QCoro::Task<void> RecognitionQueue::recover(QString noteID, std::function<bool()
 QCoro::Task<void> RecognitionQueue::runRecovery(QString noteID, std::function<bool()> busy) {
   // Gives up when shutdown began or a recording, start, stop or recognition began meanwhile.
   const auto interrupted = [this, &busy] { return m_closed || busy(); };
-  const auto finish = [this] { m_recoveryTask.reset(); };
+  // Without a worker started for it, the note's lock goes with the recovery.
+  const auto finish = [this] {
+    m_recoveryTask.reset();
+    if (!m_workerTask) {
+      m_recoveryLock.release();
+    }
+  };
 
   if (!m_model.modelReady()) {
     m_status.warn(QString::fromUtf8(messages::downloadModelFirst));

@@ -15,6 +15,7 @@
 #include <stop_token>
 
 #include "app/task_handle.h"
+#include "core/recording_lock.h"
 
 namespace sayloom {
 
@@ -59,8 +60,13 @@ public:
 
   // Rebuilds note `noteID`'s transcript from its chunk files: marks it completed with the stored
   // duration, saves it and queues every chunk. `busy` is asked after every wait; while it holds (a
-  // recording, start, stop or recognition began meanwhile) nothing more is done.
-  QCoro::Task<void> recover(QString noteID, std::function<bool()> busy);
+  // recording, start, stop or recognition began meanwhile) nothing more is done. `lock`, the note's
+  // lock taken by the caller, is kept until the last chunk is recognised.
+  QCoro::Task<void> recover(QString noteID, std::function<bool()> busy, RecordingLock lock);
+  // Whether a recovery holds note `id`'s lock.
+  bool holdsNoteLock(const QString& id) const {
+    return m_recoveryLock.held() && m_recoveryLock.noteId() == id.toStdString();
+  }
 
   // Runs after each chunk's entries were merged into note `noteID` and the note was saved; the
   // worker awaits it before it takes the next chunk.
@@ -95,6 +101,7 @@ private:
   std::deque<PendingChunk> m_pending;
   std::optional<TaskHandle> m_workerTask;
   std::optional<TaskHandle> m_recoveryTask;
+  RecordingLock m_recoveryLock;  // of the note being recovered
 };
 
 }  // namespace sayloom

@@ -85,6 +85,12 @@ public:
   double elapsed() const { return m_elapsed; }
   // The note being recorded, if any.
   const std::optional<QString>& activeNoteID() const { return m_activeNoteID; }
+  // Whether this session holds note `id`'s lock (recording it, or until its last chunks are
+  // recognised).
+  bool holdsNoteLock(const QString& id) const {
+    const std::string key = id.toStdString();
+    return (m_lock.held() && m_lock.noteId() == key) || (m_trailingLock.held() && m_trailingLock.noteId() == key);
+  }
 
   const std::vector<Display>& displays() const { return m_displays; }
   quint32 displayID() const { return m_displayID; }

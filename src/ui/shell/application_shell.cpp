@@ -7,6 +7,8 @@
 #include <cstdlib>
 
 #include "app/app_model.h"
+#include "core/data_paths.h"
+#include "platform/single_instance.h"
 #include "ui/icons/icons.h"
 #include "ui/desktop_services.h"
 #include "ui/settings/settings_window.h"
@@ -24,6 +26,11 @@ QCoro::Task<void> shutDown(QPointer<AppModel> model) {
     co_await model->shutdown();
   }
 }
+
+// A second start for a data folder whose application could not be reached over the session bus.
+const char* const alreadyRunning =
+    "Sayloom이 이 데이터 폴더로 이미 실행 중입니다. 실행 중인 앱의 메뉴에서 \"Sayloom Studio 열기\"를 선택해 "
+    "주세요.";
 
 void exitNow() {
   std::fflush(nullptr);
@@ -89,7 +96,28 @@ int ApplicationShell::run(int& argc, char** argv) {
   SayloomApplication app(argc, argv);
   QGuiApplication::setQuitOnLastWindowClosed(false);
 
+  // One application per data folder: a later start brings the running one's studio forward and
+  // ends before it makes a window or touches a file of the folder.
+  const std::filesystem::path root = DataPaths::root();
+  DataPaths::createPrivateRoot(root);
+  ApplicationShell* running = nullptr;
+  platform::SingleInstance instance(root);
+  switch (instance.claim([&running] {
+    if (running != nullptr) {
+      running->openStudio();
+    }
+  })) {
+    case platform::SingleInstance::Claim::first:
+      break;
+    case platform::SingleInstance::Claim::activated:
+      return 0;
+    case platform::SingleInstance::Claim::unreachable:
+      std::fprintf(stderr, "sayloom: %s\n", alreadyRunning);
+      return 0;
+  }
+
   ApplicationShell shell(desktopServices());
+  running = &shell;
   app.setQuitHandler([&shell] { shell.requestQuit(); });
   UnixSignals termination({SIGTERM, SIGINT});
   QObject::connect(&termination, &UnixSignals::received, &shell, &ApplicationShell::requestQuit);

@@ -61,9 +61,9 @@ CloudControls::CloudControls(AppModel& model, QWidget* parent) : QFrame(parent) 
   inLayout->addWidget(makeFieldLabel(QStringLiteral("번역 언어"), language, signedIn), 0, 2);
   inLayout->addWidget(language, 0, 3);
   auto* save = new QPushButton(QStringLiteral("클라우드 저장"), signedIn);
-  onClick(save, [&cloud] { start(cloud.syncSelected(false)); });
+  onClick(save, [&model] { start(model.syncSelected(false)); });
   auto* translate = new QPushButton(QStringLiteral("번역하고 저장"), signedIn);
-  onClick(translate, [&cloud] { start(cloud.syncSelected(true)); });
+  onClick(translate, [&model] { start(model.syncSelected(true)); });
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(save);
   buttons->addWidget(translate);
