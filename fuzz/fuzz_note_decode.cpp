@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes through the path a "note.json" takes when notes are listed: JSON parsing,
-// then strict decoding into a NativeNote. Any outcome but a clean result or an exception is a bug;
+// Feeds arbitrary bytes through the path a "note.json" takes when notes are listed: strict decoding
+// of the text into a NativeNote. Any outcome but a clean result or an exception is a bug;
 // a decoded note must also survive being written and read again unchanged.
 #include <cstddef>
 #include <cstdint>
@@ -12,27 +12,22 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  nlohmann::json document = nlohmann::json::parse(bytes, nullptr, false);
-  if (document.is_discarded()) {
-    return 0;
-  }
-  // The borrowing decoder and the consuming one (used when listing) must agree on every input.
+  // The decoder of the text (used when listing) never accepts what the tree's decoder refuses, and
+  // agrees with it on what both accept. It may refuse more: a bad value of a repeated key, which
+  // the tree drops unseen.
   sayloom::NativeNote note;
   bool readable = true;
   try {
-    note = document.get<sayloom::NativeNote>();
+    note = nlohmann::json::parse(bytes).get<sayloom::NativeNote>();
   } catch (const std::exception&) {
     readable = false;
   }
   try {
-    const sayloom::NativeNote consumed = sayloom::decodeNote(nlohmann::json(document));
-    if (!readable || !(consumed == note)) {
+    const sayloom::NativeNote fromText = sayloom::decodeNote(bytes);
+    if (!readable || !(fromText == note)) {
       std::abort();
     }
   } catch (const std::exception&) {
-    if (readable) {
-      std::abort();
-    }
   }
   if (!readable) {
     return 0;

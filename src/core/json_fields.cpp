@@ -89,24 +89,4 @@ std::optional<std::int64_t> optionalInt64(const nlohmann::json& object, const ch
   return asInt64(*value, key);
 }
 
-std::string takeString(nlohmann::json& object, const char* key) {
-  // requiredMember validates; the object is ours, so taking a mutable view of its member is sound.
-  auto& value = const_cast<nlohmann::json&>(requiredMember(object, key));
-  if (!value.is_string()) {
-    wrongType(key, "a string");
-  }
-  return std::move(value.get_ref<std::string&>());
-}
-
-std::optional<std::string> takeOptionalString(nlohmann::json& object, const char* key) {
-  auto* value = const_cast<nlohmann::json*>(optionalMember(object, key));
-  if (value == nullptr) {
-    return std::nullopt;
-  }
-  if (!value->is_string()) {
-    wrongType(key, "a string");
-  }
-  return std::move(value->get_ref<std::string&>());
-}
-
 }  // namespace sayloom::json

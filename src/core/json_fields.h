@@ -27,8 +27,4 @@ std::optional<std::int64_t> optionalInt64(const nlohmann::json& object, const ch
 // The member when present and not null.
 const nlohmann::json* optionalMember(const nlohmann::json& object, const char* key);
 
-// The same rules for a document that is being consumed: the string is moved out, not copied.
-std::string takeString(nlohmann::json& object, const char* key);
-std::optional<std::string> takeOptionalString(nlohmann::json& object, const char* key);
-
 }  // namespace sayloom::json

@@ -25,7 +25,7 @@ NativeNote readNoteFolder(const std::filesystem::path& folder, const std::string
   if (std::filesystem::symlink_status(folder).type() != std::filesystem::file_type::directory) {
     throw std::runtime_error("not a folder: " + name);
   }
-  NativeNote note = decodeNote(AtomicFile::read(folder / noteFileName, {.followLinks = false}));
+  NativeNote note = decodeNote(AtomicFile::readBytes(folder / noteFileName, {.followLinks = false}));
   if (!uuid::isValid(note.id)) {
     throw std::runtime_error("note id is not a UUID: " + note.id);
   }

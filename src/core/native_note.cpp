@@ -11,19 +11,13 @@ namespace sayloom {
 
 namespace {
 
-// The decoders below serve both a borrowed document (const: strings are copied) and one that is
-// being consumed (strings are moved out), with the same strict rules.
+// The rules of a stored note; decodeNote (note_text_decoder.cpp) reads the text by the same rules.
 std::string stringField(const nlohmann::json& in, const char* key) { return json::requiredString(in, key); }
-std::string stringField(nlohmann::json& in, const char* key) { return json::takeString(in, key); }
 std::optional<std::string> optionalStringField(const nlohmann::json& in, const char* key) {
   return json::optionalString(in, key);
 }
-std::optional<std::string> optionalStringField(nlohmann::json& in, const char* key) {
-  return json::takeOptionalString(in, key);
-}
 
-template <typename Json>
-void readEntry(Json& in, TranscriptEntry& entry) {
+void readEntry(const nlohmann::json& in, TranscriptEntry& entry) {
   entry.id = stringField(in, "id");
   entry.sequence = json::requiredInt64(in, "sequence");
   entry.text = stringField(in, "text");
@@ -32,11 +26,10 @@ void readEntry(Json& in, TranscriptEntry& entry) {
   entry.translation = stringField(in, "translation");
 }
 
-template <typename Json>
-void readNote(Json& in, NativeNote& note) {
+void readNote(const nlohmann::json& in, NativeNote& note) {
   note.id = stringField(in, "id");
   note.title = stringField(in, "title");
-  const auto* created = json::requiredMember(in, "createdAt").template get_ptr<const std::string*>();
+  const auto* created = json::requiredMember(in, "createdAt").get_ptr<const std::string*>();
   if (created == nullptr) {
     throw json::JsonFieldError("key 'createdAt' is not a string");
   }
@@ -49,8 +42,7 @@ void readNote(Json& in, NativeNote& note) {
   note.source = stringField(in, "source");
   note.durationSeconds = json::requiredDouble(in, "durationSeconds");
   note.completed = json::requiredBool(in, "completed");
-  // Same constness as the document: a consumed document gives up its segments' strings too.
-  auto& segments = const_cast<Json&>(json::requiredMember(in, "segments"));
+  const auto& segments = json::requiredMember(in, "segments");
   if (!segments.is_array()) {
     throw json::JsonFieldError("key 'segments' is not an array");
   }
@@ -67,7 +59,7 @@ void readNote(Json& in, NativeNote& note) {
   note.cloudOwnerId = optionalStringField(in, "cloudOwnerId");
   note.translationLanguage = optionalStringField(in, "translationLanguage");
   if (const auto* pending = json::optionalMember(in, "cloudPendingCharge")) {
-    note.cloudPendingCharge = pending->template get<ChargeSlice>();
+    note.cloudPendingCharge = pending->get<ChargeSlice>();
   } else {
     note.cloudPendingCharge.reset();
   }
@@ -134,12 +126,6 @@ void to_json(nlohmann::json& out, const NativeNote& note) {
 void from_json(const nlohmann::json& in, TranscriptEntry& entry) { readEntry(in, entry); }
 
 void from_json(const nlohmann::json& in, NativeNote& note) { readNote(in, note); }
-
-NativeNote decodeNote(nlohmann::json&& document) {
-  NativeNote note;
-  readNote(document, note);
-  return note;
-}
 
 void transcript::merge(std::vector<TranscriptEntry>& segments, const std::vector<TranscriptEntry>& entries) {
   std::unordered_set<std::string> ids;

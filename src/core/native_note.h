@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -83,8 +84,9 @@ void from_json(const nlohmann::json& in, ChargeSlice& slice);
 void to_json(nlohmann::json& out, const NativeNote& note);
 void from_json(const nlohmann::json& in, NativeNote& note);
 
-// Decodes a note document that the caller gives up: the same rules as from_json, but the strings
-// are moved out of the document instead of copied.
-NativeNote decodeNote(nlohmann::json&& document);
+// Decodes the text of a "note.json" by the rules of from_json without building the document tree
+// first (the note list reads a thousand of them). Throws nlohmann's or JsonFieldError's exception
+// (both std::exception) for text that is not JSON or not a note.
+NativeNote decodeNote(std::string_view text);
 
 }  // namespace sayloom

@@ -38,17 +38,18 @@ const std::set<std::string> kOptionalNoteKeys = {"workspaceId",        "cloudNot
                                                  "cloudOwnerId",       "translationLanguage",
                                                  "cloudPendingCharge", "cloudTranslationStoppedAtSeconds"};
 
-// Both decoders, the one that borrows the document and the one that consumes it, must agree.
+// Both decoders, the one of the document tree and the one of the text (used when listing), must
+// agree.
 NativeNote decode(const json& document) {
   NativeNote borrowed = document.get<NativeNote>();
-  EXPECT_EQ(decodeNote(json(document)), borrowed);
+  EXPECT_EQ(decodeNote(document.dump()), borrowed);
   return borrowed;
 }
 
 void expectUnreadable(const json& document, const ::testing::Message& what = {}) {
   SCOPED_TRACE(what);
   EXPECT_ANY_THROW(document.get<NativeNote>());
-  EXPECT_ANY_THROW(decodeNote(json(document)));
+  EXPECT_ANY_THROW(decodeNote(document.dump()));
 }
 
 // A stored note as another writer could have left it: every key present, in no particular order.
@@ -182,11 +183,31 @@ TEST(NativeNoteTest, ValueOfTheWrongTypeMakesTheNoteUnreadable) {
   expectUnreadable(json::array());
   expectUnreadable(json("note"));
 
-  // Whole numbers are numbers too, and keys this version does not know are ignored.
+  // Whole numbers are numbers too, and keys this version does not know are ignored, whatever they
+  // hold and wherever they stand.
   json stored = kStoredNote;
   stored["durationSeconds"] = 16;
   stored["futureKey"] = true;
+  stored["futureObject"] = json::parse(R"({"segments": [{"id": 1}], "id": [[[]]], "title": {}})");
+  stored["segments"][0]["futureList"] = json::parse(R"([{"sequence": "x"}, [1, 2], null])");
+  stored["cloudPendingCharge"]["futureObject"] = json::parse(R"({"seconds": "x"})");
   EXPECT_EQ(decode(stored).durationSeconds, 16.0);
+}
+
+TEST(NativeNoteTest, TextDecoderKeepsTheLastOfRepeatedKeysButRefusesAnyBadOne) {
+  // A document tree keeps the last value of a repeated key, and so does the decoder of the text;
+  // it refuses a bad earlier value the tree would have dropped unseen.
+  const std::string stored = kStoredNote.dump();
+  std::string repeated = stored;
+  repeated.insert(1, R"("title": "older", "segments": [], "cloudPendingCharge": null, )");
+  EXPECT_EQ(decodeNote(repeated), kStoredNote.get<NativeNote>());
+  for (const char* earlier : {R"("segments": [{"id": "x"}], )", R"("cloudPendingCharge": {"seconds": "x"}, )",
+                              R"("title": 5, )"}) {
+    std::string text = stored;
+    text.insert(1, earlier);
+    EXPECT_ANY_THROW(decodeNote(text)) << earlier;
+  }
+  EXPECT_ANY_THROW(decodeNote(stored + " {}"));
 }
 
 TEST(NativeNoteTest, OnlyWholeSecondUtcDatesAreReadable) {
