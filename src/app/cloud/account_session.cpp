@@ -6,9 +6,17 @@
 
 namespace sayloom {
 
-FirebaseAccount::FirebaseAccount(std::unique_ptr<platform::SecretStore> store, CloudEndpoints endpoints)
+FirebaseAccount::FirebaseAccount(std::unique_ptr<platform::SecretStore> store, CloudEndpoints endpoints,
+                                 FirebaseSessionOptions options)
     : m_store(std::move(store)),
-      m_session(std::make_unique<FirebaseSession>(*m_store, std::move(endpoints))) {}
+      m_session(std::make_unique<FirebaseSession>(*m_store, std::move(endpoints), std::move(options))) {
+  QObject::connect(m_session.get(), &FirebaseSession::profileChanged, m_session.get(), [this] {
+    if (!m_session->signedIn()) {
+      signedOut();
+    }
+  });
+}
+
 FirebaseAccount::~FirebaseAccount() = default;
 
 const std::optional<StoredCredential>& FirebaseAccount::stored() const { return m_session->stored(); }
