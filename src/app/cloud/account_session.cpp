@@ -17,6 +17,16 @@ FirebaseAccount::FirebaseAccount(std::unique_ptr<platform::SecretStore> store, C
   });
 }
 
+std::unique_ptr<FirebaseAccount> FirebaseAccount::forThisDesktop() {
+  CloudEndpoints endpoints = CloudEndpoints::fromEnvironment();
+  platform::LibsecretStore::Item item = platform::LibsecretStore::credentialItem();
+  if (endpoints.emulated) {
+    item.account += "-emulator";
+    item.label += " (emulator)";
+  }
+  return std::make_unique<FirebaseAccount>(std::make_unique<platform::LibsecretStore>(std::move(item)),
+                                           std::move(endpoints));
+}
 FirebaseAccount::~FirebaseAccount() = default;
 
 const std::optional<StoredCredential>& FirebaseAccount::stored() const { return m_session->stored(); }

@@ -53,6 +53,10 @@ public:
                            CloudEndpoints endpoints = CloudEndpoints::fromEnvironment(),
                            FirebaseSessionOptions options = {});
 
+  // The desktop's account: the cloud of the build, or the emulators the environment names, each
+  // with its own credential in the Secret Service, so the real account's tokens never reach an
+  // emulator and an emulator's answers never delete them.
+  static std::unique_ptr<FirebaseAccount> forThisDesktop();
   ~FirebaseAccount() override;
 
   const std::optional<StoredCredential>& stored() const override;
