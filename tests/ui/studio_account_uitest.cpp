@@ -71,8 +71,10 @@ TEST_F(StudioAccountTest, ARevokedSignInShowsTheInvitationToLinkTheAccountAgain)
   ASSERT_TRUE(eventually([&] { return shown(QStringLiteral("계정 연결")) != nullptr; }))
       << m_model->appStatus().warning().value_or(QString()).toStdString();
   EXPECT_EQ(shown(QStringLiteral("클라우드 저장")), nullptr);
+  // The save fails once the sign-out has deleted the item.
+  ASSERT_TRUE(eventually([&] { return m_model->appStatus().warning().has_value(); }));
+  EXPECT_EQ(*m_model->appStatus().warning(), QStringLiteral("클라우드 요청에 실패했습니다 (HTTP 400)."));
   EXPECT_EQ(m_store.read(), std::nullopt);
-  EXPECT_EQ(m_model->appStatus().warning(), QStringLiteral("클라우드 요청에 실패했습니다 (HTTP 400)."));
 }
 
 }  // namespace
