@@ -74,7 +74,8 @@ TEST_P(CoreDumpTest, TheRunningProgramCannotDumpItsMemory) {
       },
       60'000));
   EXPECT_EQ(limits, "0 0") << program;
-  EXPECT_EQ(process.state(), QProcess::Running) << program << " " << process.readAllStandardError().toStdString();
+  EXPECT_EQ(process.state(), QProcess::Running)
+      << program << " " << process.readAllStandardError().toStdString();
   if (getuid() != 0) {
     struct stat entry {};
     ASSERT_EQ(stat(("/proc/" + std::to_string(pid)).c_str(), &entry), 0);
@@ -85,7 +86,9 @@ TEST_P(CoreDumpTest, TheRunningProgramCannotDumpItsMemory) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPrograms, CoreDumpTest, ::testing::Values("sayloom", "sayloom-cli"),
-                         [](const auto& info) { return std::string(info.param) == "sayloom" ? "App" : "Tool"; });
+                         [](const auto& info) {
+                           return std::string(info.param) == "sayloom" ? "App" : "Tool";
+                         });
 
 }  // namespace
 }  // namespace sayloom::test

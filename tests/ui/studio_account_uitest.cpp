@@ -50,8 +50,8 @@ TEST_F(StudioAccountTest, ARevokedSignInShowsTheInvitationToLinkTheAccountAgain)
   FirebaseSessionOptions options;
   options.now = clock.function();
   makeStudio(std::make_unique<AccountCloudSync>(
-      std::make_unique<FirebaseAccount>(std::make_unique<platform::LibsecretStore>(m_item), emulatorEndpoints(),
-                                        options),
+      std::make_unique<FirebaseAccount>(std::make_unique<platform::LibsecretStore>(m_item),
+                                        emulatorEndpoints(), options),
       std::make_unique<platform::DesktopWebBrowser>()));
   const NativeNote note = storedNote({}, "to share");
   QCoro::waitFor(m_model->reloadNotes());

@@ -27,6 +27,7 @@ std::unique_ptr<FirebaseAccount> FirebaseAccount::forThisDesktop() {
   return std::make_unique<FirebaseAccount>(std::make_unique<platform::LibsecretStore>(std::move(item)),
                                            std::move(endpoints));
 }
+
 FirebaseAccount::~FirebaseAccount() = default;
 
 const std::optional<StoredCredential>& FirebaseAccount::stored() const { return m_session->stored(); }

@@ -37,7 +37,8 @@ QString emulator(const char* variable) {
   }
   const QString hostAndPort = QString::fromUtf8(host);
   if (!onThisMachine(hostAndPort)) {
-    std::fprintf(stderr, "sayloom: %s ignored: an emulator must run on this machine (127.0.0.1, ::1 or localhost)\n",
+    std::fprintf(stderr,
+                 "sayloom: %s ignored: an emulator must run on this machine (127.0.0.1, ::1 or localhost)\n",
                  variable);
     return {};
   }
@@ -50,9 +51,12 @@ QUrl exact(const QString& address) { return QUrl::fromEncoded(address.toUtf8(), 
 }  // namespace
 
 CloudEndpoints CloudEndpoints::fromBuild() {
-  return {text(CloudConfig::identityToolkitEndpoint), text(CloudConfig::secureTokenEndpoint),
-          text(CloudConfig::firestoreEndpoint), text(CloudConfig::functionsEndpoint),
-          text(CloudConfig::webApiKey), false};
+  return {text(CloudConfig::identityToolkitEndpoint),
+          text(CloudConfig::secureTokenEndpoint),
+          text(CloudConfig::firestoreEndpoint),
+          text(CloudConfig::functionsEndpoint),
+          text(CloudConfig::webApiKey),
+          false};
 }
 
 CloudEndpoints CloudEndpoints::fromEnvironment() {

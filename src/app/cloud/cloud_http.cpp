@@ -65,7 +65,8 @@ QCoro::Task<nlohmann::json> CloudHttp::send(QNetworkRequest request, QByteArray 
     throw NativeError::http(0);
   }
   // Nothing stopped it, so a cancelled exchange ran out of its time limit.
-  if (reply->error() == QNetworkReply::OperationCanceledError || reply->error() == QNetworkReply::TimeoutError) {
+  if (reply->error() == QNetworkReply::OperationCanceledError ||
+      reply->error() == QNetworkReply::TimeoutError) {
     throw CloudTransportError(messages::requestTimedOut);
   }
   if (reply->error() != QNetworkReply::NoError) {
