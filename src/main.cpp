@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "app/self_test.h"
+#include "platform/process_guard.h"
 #include "ui/shell/application_shell.h"
 
 namespace {
@@ -18,6 +19,7 @@ QStringList argumentsOf(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sayloom::platform::keepMemoryOutOfCoreDumps();
   QCoreApplication::setOrganizationName(QStringLiteral("kr.tovik"));
   QCoreApplication::setApplicationName(QStringLiteral("sayloom"));
   const QStringList arguments = argumentsOf(argc, argv);

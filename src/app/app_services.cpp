@@ -5,7 +5,6 @@
 #include "app/cloud/account_cloud_sync.h"
 #include "app/cloud/cloud_sync.h"
 #include "platform/logind_sleep_watcher.h"
-#include "platform/secret_store.h"
 #include "platform/web_browser.h"
 
 namespace sayloom {
@@ -22,8 +21,7 @@ AppServices AppServices::platformDefaults() {
   services.settings = std::make_unique<platform::DesktopSettingsStore>();
   services.makeCapture = [] { return std::make_unique<AudioCapture>(); };
   services.cloud = std::make_unique<AccountCloudSync>(
-      std::make_unique<FirebaseAccount>(std::make_unique<platform::LibsecretStore>()),
-      std::make_unique<platform::DesktopWebBrowser>());
+      FirebaseAccount::forThisDesktop(), std::make_unique<platform::DesktopWebBrowser>());
   return services;
 }
 

@@ -16,6 +16,7 @@
 #include "app/error_text.h"
 #include "cli/command_line.h"
 #include "core/native_error.h"
+#include "platform/process_guard.h"
 
 namespace {
 
@@ -102,6 +103,7 @@ QCoro::Task<int> runCommand(const cli::Command& command, const cli::Invocation& 
 }  // namespace
 
 int main(int argc, char** argv) {
+  sayloom::platform::keepMemoryOutOfCoreDumps();
   QCoreApplication app(argc, argv);
   // Named as the application, whose settings and data it shares.
   QCoreApplication::setOrganizationName(QStringLiteral("kr.tovik"));

@@ -38,15 +38,45 @@ using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
   throw SecretStoreError(operation, error->code, error->message != nullptr ? error->message : "");
 }
 
+// Whether the session bus can be reached at all. Connecting fails in many ways (no address and
+// no X11 display to autolaunch one, a socket that is gone, an address that makes no sense), each
+// with its own error; the connection, once made, is the one libsecret shares.
+bool sessionBusReachable() {
+  GError* raw = nullptr;
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &raw);
+  const ErrorPtr error(raw);
+  if (bus == nullptr) {
+    return false;
+  }
+  g_object_unref(bus);
+  return true;
+}
+
 // No Secret Service to ask: no session bus, or nobody owns the service's name on it and the bus
 // cannot start one. Many Linux desktops run without one; nothing can have been stored there.
 bool serviceAbsent(const GError& error) {
   if (error.domain == G_DBUS_ERROR) {
-    return error.code == G_DBUS_ERROR_SERVICE_UNKNOWN || error.code == G_DBUS_ERROR_NAME_HAS_NO_OWNER ||
-           error.code == G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND;
+    switch (error.code) {
+      case G_DBUS_ERROR_SERVICE_UNKNOWN:
+      case G_DBUS_ERROR_NAME_HAS_NO_OWNER:
+      case G_DBUS_ERROR_SPAWN_EXEC_FAILED:
+      case G_DBUS_ERROR_SPAWN_FORK_FAILED:
+      case G_DBUS_ERROR_SPAWN_CHILD_EXITED:
+      case G_DBUS_ERROR_SPAWN_CHILD_SIGNALED:
+      case G_DBUS_ERROR_SPAWN_FAILED:
+      case G_DBUS_ERROR_SPAWN_SETUP_FAILED:
+      case G_DBUS_ERROR_SPAWN_CONFIG_INVALID:
+      case G_DBUS_ERROR_SPAWN_SERVICE_INVALID:
+      case G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND:
+      case G_DBUS_ERROR_SPAWN_PERMISSIONS_INVALID:
+      case G_DBUS_ERROR_SPAWN_FILE_INVALID:
+      case G_DBUS_ERROR_SPAWN_NO_MEMORY:
+        return true;  // the bus has no such service, or could not start it
+      default:
+        break;
+    }
   }
-  return error.domain == G_IO_ERROR &&
-         (error.code == G_IO_ERROR_NOT_FOUND || error.code == G_IO_ERROR_CONNECTION_REFUSED);
+  return !sessionBusReachable();
 }
 
 }  // namespace

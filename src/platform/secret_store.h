@@ -5,8 +5,9 @@
 //
 // Error convention: every failure of the store throws SecretStoreError carrying the platform's
 // error code; an item that does not exist is not a failure (read gives nullopt, remove succeeds).
-// Without a Secret Service at all (no session bus, or no service on it) read gives nullopt too, so
-// a desktop without a keyring starts signed out; write and remove fail there.
+// Without a Secret Service at all (no session bus, whatever keeps it from being reached, or no
+// service on it that the bus has or can start) read gives nullopt too, so a desktop without a
+// keyring starts signed out; write and remove fail there.
 //
 // Thread contract: every call blocks on the session bus, so callers run them off the main thread,
 // one at a time. An object holds no state beyond its item attributes.
@@ -23,7 +24,8 @@ public:
   SecretStoreError(Operation operation, int code, const std::string& platformText);
 
   Operation operation() const noexcept { return m_operation; }
-  // The platform's error code (a GError code for libsecret).
+  // The platform's error code (a GError code for libsecret; 0 is a failure without a more
+  // specific code, such as GLib's generic G_IO_ERROR_FAILED).
   int code() const noexcept { return m_code; }
 
 private:

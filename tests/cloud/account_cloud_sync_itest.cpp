@@ -1,6 +1,7 @@
 // The model's cloud part with the real account: sign-in through the desktop's browser opener (the
 // stand-in browser that approves the pairing), the account and its workspaces back after a
-// restart from gnome-keyring, and sign-out clearing both.
+// restart from gnome-keyring, and sign-out clearing both; the real account's credential is left
+// alone while emulators stand in for the cloud.
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -76,6 +77,23 @@ TEST_F(AccountCloudSyncEmulatorTest, SignInThroughTheBrowserSurvivesARestartAndS
   auto third = start();
   ASSERT_TRUE(runTask(third->restore()));
   EXPECT_FALSE(third->profile());
+}
+
+// The test services set the emulator variables, as a developer might in a shell that later starts
+// the real app: the desktop's account then lives in an item of its own, so the real account's
+// credential is neither read, sent to an emulator, nor deleted by one's answers or a sign-out.
+TEST_F(AccountCloudSyncEmulatorTest, UnderEmulatorsTheRealAccountsCredentialIsLeftAlone) {
+  const std::string real =
+      encodeCredential({{"real-user", "me@example.com", "나"}, "the real account's refresh token"});
+  m_store.write(real);  // the item of the configured cloud's account
+  AccountCloudSync sync(FirebaseAccount::forThisDesktop(), std::make_unique<platform::DesktopWebBrowser>());
+  sync.attach({library, status, [] { return false; }, [] { return QStringLiteral("en"); }, [] {}});
+
+  ASSERT_TRUE(runTask(sync.restore()));
+  EXPECT_FALSE(sync.profile());
+  runTask(sync.signOut());
+  EXPECT_EQ(m_store.read(), real);
+  EXPECT_FALSE(status.warning()) << status.warning()->toStdString();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The cloud part of the model against an account kept in memory: start-up restore, pairing
-// through the (recorded) browser, sign-out, saving the selected note, live syncs that stop
+// through the (recorded) browser, sign-out (by the user or by the account itself) dropping what
+// was still loading for the account, saving the selected note, live syncs that stop
 // translating on failure without losing anything recorded, and the web pages.
 #include "app/cloud/account_cloud_sync.h"
 
@@ -109,6 +110,31 @@ TEST_F(AccountCloudSyncTest, PairingOpensTheBrowserOnceAndCancelsSilently) {
   QTRY_VERIFY_WITH_TIMEOUT(!sync->signingIn(), 5000);
   EXPECT_FALSE(sync->profile());
   EXPECT_FALSE(status.warning());
+}
+
+// The answers still on their way for an account that is gone fill nothing in: signing out while
+// the workspaces of a fresh pairing load, or the account going by itself (a refused refresh).
+TEST_F(AccountCloudSyncTest, AnAccountThatIsGoneGetsNoWorkspaces) {
+  sync->signIn();
+  cloud->hold = true;
+  cloud->approve("u1");
+  QTRY_VERIFY_WITH_TIMEOUT(!cloud->log.empty(), 5000);  // the workspaces are being listed
+  EXPECT_EQ(sync->profile()->userId, "u1");
+  runTask(sync->signOut());
+  cloud->hold = false;
+  QTRY_VERIFY_WITH_TIMEOUT(!sync->signingIn(), 5000);
+  EXPECT_FALSE(sync->profile());
+  EXPECT_TRUE(sync->workspaces().empty());
+  EXPECT_TRUE(sync->workspaceID().isEmpty());
+  EXPECT_FALSE(status.warning());
+
+  cloud->signIn("u1");
+  ASSERT_TRUE(runTask(sync->restore()));
+  ASSERT_EQ(sync->workspaces().size(), 2u);
+  runTask(cloud->signOut());  // as the session does when its refresh is refused
+  EXPECT_FALSE(sync->profile());
+  EXPECT_TRUE(sync->workspaces().empty());
+  EXPECT_TRUE(sync->workspaceID().isEmpty());
 }
 
 TEST_F(AccountCloudSyncTest, SavingTheSelectedNote) {

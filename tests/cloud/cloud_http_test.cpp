@@ -8,7 +8,9 @@
 #include <QTimer>
 
 #include "app/cloud/cloud_endpoints.h"
+#include "app/error_text.h"
 #include "core/cloud_config.h"
+#include "core/cloud_messages.h"
 #include "core/native_error.h"
 #include "fakes/loopback_server.h"
 #include "support/run_task.h"
@@ -103,7 +105,8 @@ TEST_F(CloudHttpTest, TimeLimitAndCancellation) {
     get(impatient);
     ADD_FAILURE() << "a stalled request succeeded";
   } catch (const CloudTransportError& error) {
-    EXPECT_NE(std::string(error.what()).find("received nothing"), std::string::npos) << error.what();
+    // The warning box shows the app's own words, not Qt's English "Operation canceled".
+    EXPECT_EQ(warningText(error).toStdString(), messages::requestTimedOut);
   }
 
   // Stopping aborts a request in flight, and one not yet sent never goes out.
@@ -172,6 +175,46 @@ TEST(CloudEndpointsTest, EmulatorVariablesOverrideTheBuild) {
             "http://127.0.0.1:5001/" + project + "/" + region + "/claimDesktopPairing");
   EXPECT_EQ(endpoints.document("/users/u").toString().toStdString(),
             "http://127.0.0.1:8080/v1/" + std::string(CloudConfig::root) + "/users/u");
+}
+
+// Only an emulator on this machine may stand in for the cloud: the account's tokens go to it over
+// plain HTTP. Any other host is ignored and the configured cloud is used.
+TEST(CloudEndpointsTest, EmulatorsAreTakenOnlyOnThisMachine) {
+  const struct {
+    const char* host;
+    bool taken;
+  } cases[] = {
+      {"127.0.0.1:9099", true},
+      {"127.8.9.10:9099", true},
+      {"localhost:9099", true},
+      {"LOCALHOST:9099", true},
+      {"[::1]:9099", true},
+      {"10.0.0.5:9099", false},
+      {"192.168.1.20:8080", false},
+      {"auth.example.com:443", false},
+      {"localhost.example.com:9099", false},
+      {"127.0.0.1.example.com:9099", false},
+      {"[::2]:9099", false},
+      {"user@127.0.0.1:9099", false},
+      {"127.0.0.1:9099/elsewhere", false},
+      {"example.com#127.0.0.1:9099", false},
+  };
+  for (const auto& c : cases) {
+    for (const char* variable :
+         {"FIREBASE_AUTH_EMULATOR_HOST", "FIRESTORE_EMULATOR_HOST", "FIREBASE_FUNCTIONS_EMULATOR_HOST"}) {
+      test::ScopedEnv auth("FIREBASE_AUTH_EMULATOR_HOST", nullptr);
+      test::ScopedEnv firestore("FIRESTORE_EMULATOR_HOST", nullptr);
+      test::ScopedEnv functions("FIREBASE_FUNCTIONS_EMULATOR_HOST", nullptr);
+      test::ScopedEnv chosen(variable, c.host);
+      const CloudEndpoints endpoints = CloudEndpoints::fromEnvironment();
+      const CloudEndpoints configured = CloudEndpoints::fromBuild();
+      EXPECT_EQ(endpoints.emulated, c.taken) << c.host << " in " << variable;
+      const bool changed = endpoints.secureToken != configured.secureToken ||
+                           endpoints.firestore != configured.firestore ||
+                           endpoints.functions != configured.functions;
+      EXPECT_EQ(changed, c.taken) << c.host << " in " << variable;
+    }
+  }
 }
 
 }  // namespace

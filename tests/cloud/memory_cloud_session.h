@@ -59,6 +59,7 @@ public:
   }
   QCoro::Task<void> signOut() override {
     m_stored.reset();
+    signedOut();
     co_return;
   }
 

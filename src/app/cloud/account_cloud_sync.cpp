@@ -24,7 +24,10 @@ QString origin() { return QString::fromUtf8(CloudContract::origin.data(), CloudC
 
 AccountCloudSync::AccountCloudSync(std::unique_ptr<AccountSession> account,
                                    std::unique_ptr<platform::WebBrowser> browser, QObject* parent)
-    : CloudSync(parent), m_account(std::move(account)), m_browser(std::move(browser)) {}
+    : CloudSync(parent), m_account(std::move(account)), m_browser(std::move(browser)) {
+  // The account can go by itself (a refresh the token service refused): the views follow.
+  m_account->onSignedOut([this] { forgetAccount(); });
+}
 
 AccountCloudSync::~AccountCloudSync() {
   if (m_login) {
@@ -66,8 +69,19 @@ const CloudWorkspace* AccountCloudSync::workspace(const std::string& id) const {
   return found == workspaces().end() ? nullptr : &*found;
 }
 
+void AccountCloudSync::forgetAccount() {
+  ++m_accountGeneration;
+  setProfile(std::nullopt);
+  setWorkspaces({});
+  setWorkspaceID(QString());
+}
+
 QCoro::Task<void> AccountCloudSync::loadWorkspaces() {
+  const std::uint64_t generation = m_accountGeneration;
   const std::vector<CloudWorkspace> listed = co_await service().workspaces();
+  if (generation != m_accountGeneration) {
+    co_return;  // the account went while its workspaces were listed
+  }
   setWorkspaces(listed);
   setWorkspaceID(listed.empty() ? QString() : QString::fromStdString(listed.front().id));
 }
@@ -83,14 +97,14 @@ QCoro::Task<bool> AccountCloudSync::restore() {
   }
   setProfile(profile);
   if (profile) {
-    bool listed = false;
     try {
       co_await loadWorkspaces();
-      listed = true;
     } catch (...) {
-    }
-    if (!listed) {
-      status.warn(QString::fromUtf8(workspacesUnreadable));
+      if (this->profile()) {
+        status.warn(QString::fromUtf8(workspacesUnreadable));
+      } else {
+        status.warnCurrentException();  // the failure took the account with it (a revoked sign-in)
+      }
     }
   }
   co_return true;
@@ -149,9 +163,7 @@ QCoro::Task<void> AccountCloudSync::signOut() {
   }
   // The session forgets the account in memory even when the secret store refuses to delete it,
   // so the account is not shown any more either way.
-  setProfile(std::nullopt);
-  setWorkspaces({});
-  setWorkspaceID(QString());
+  forgetAccount();
 }
 
 QCoro::Task<void> AccountCloudSync::reloadWorkspaces() {

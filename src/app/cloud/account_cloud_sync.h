@@ -8,6 +8,7 @@
 // Thread contract: main thread only; the account and the notes service interleave only at their
 // awaits, and the notes service refuses a second sync while one runs.
 #include <QUrl>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -48,7 +49,10 @@ public:
 
 private:
   QCoro::Task<void> pair(QString pairingID, TaskHandle handle);
-  // Lists the workspaces and chooses the first; throws the listing's failure.
+  // Shows nobody signed in and drops the answers still on their way for the account.
+  void forgetAccount();
+  // Lists the workspaces and chooses the first, unless the account went meanwhile; throws the
+  // listing's failure.
   QCoro::Task<void> loadWorkspaces();
   const CloudWorkspace* workspace(const std::string& id) const;
   CloudNotesService& service();
@@ -58,6 +62,8 @@ private:
   std::optional<CloudContext> m_context;
   std::unique_ptr<CloudNotesService> m_service;
   std::optional<TaskHandle> m_login;
+  // Counts the accounts forgotten; work for an account captures it and drops its answer when it changed.
+  std::uint64_t m_accountGeneration = 0;
 };
 
 }  // namespace sayloom

@@ -6,9 +6,28 @@
 
 namespace sayloom {
 
-FirebaseAccount::FirebaseAccount(std::unique_ptr<platform::SecretStore> store, CloudEndpoints endpoints)
+FirebaseAccount::FirebaseAccount(std::unique_ptr<platform::SecretStore> store, CloudEndpoints endpoints,
+                                 FirebaseSessionOptions options)
     : m_store(std::move(store)),
-      m_session(std::make_unique<FirebaseSession>(*m_store, std::move(endpoints))) {}
+      m_session(std::make_unique<FirebaseSession>(*m_store, std::move(endpoints), std::move(options))) {
+  QObject::connect(m_session.get(), &FirebaseSession::profileChanged, m_session.get(), [this] {
+    if (!m_session->signedIn()) {
+      signedOut();
+    }
+  });
+}
+
+std::unique_ptr<FirebaseAccount> FirebaseAccount::forThisDesktop() {
+  CloudEndpoints endpoints = CloudEndpoints::fromEnvironment();
+  platform::LibsecretStore::Item item = platform::LibsecretStore::credentialItem();
+  if (endpoints.emulated) {
+    item.account += "-emulator";
+    item.label += " (emulator)";
+  }
+  return std::make_unique<FirebaseAccount>(std::make_unique<platform::LibsecretStore>(std::move(item)),
+                                           std::move(endpoints));
+}
+
 FirebaseAccount::~FirebaseAccount() = default;
 
 const std::optional<StoredCredential>& FirebaseAccount::stored() const { return m_session->stored(); }

@@ -5,6 +5,7 @@
 //
 // Thread contract: main thread only.
 #include <QCoroTask>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -12,11 +13,10 @@
 
 #include "app/cloud/cloud_endpoints.h"
 #include "app/cloud/cloud_session.h"
+#include "app/cloud/firebase_session.h"
 #include "core/firebase_profile.h"
 
 namespace sayloom {
-
-class FirebaseSession;
 
 namespace platform {
 class SecretStore;
@@ -30,13 +30,33 @@ public:
   virtual QCoro::Task<FirebaseProfile> signIn(std::string pairingID, std::stop_token stop) = 0;
   // Forgets the account (at once in memory, then in the secret store, the only failure).
   virtual QCoro::Task<void> signOut() = 0;
+
+  // `handler` runs whenever the session has forgotten its account, by `signOut` or by itself (a
+  // refresh the token service refused), right after the account is gone from memory.
+  void onSignedOut(std::function<void()> handler) { m_signedOut = std::move(handler); }
+
+protected:
+  void signedOut() const {
+    if (m_signedOut) {
+      m_signedOut();
+    }
+  }
+
+private:
+  std::function<void()> m_signedOut;
 };
 
 class FirebaseAccount final : public AccountSession {
 public:
   // The session keeps its credential in `store`.
   explicit FirebaseAccount(std::unique_ptr<platform::SecretStore> store,
-                           CloudEndpoints endpoints = CloudEndpoints::fromEnvironment());
+                           CloudEndpoints endpoints = CloudEndpoints::fromEnvironment(),
+                           FirebaseSessionOptions options = {});
+
+  // The desktop's account: the cloud of the build, or the emulators the environment names, each
+  // with its own credential in the Secret Service, so the real account's tokens never reach an
+  // emulator and an emulator's answers never delete them.
+  static std::unique_ptr<FirebaseAccount> forThisDesktop();
   ~FirebaseAccount() override;
 
   const std::optional<StoredCredential>& stored() const override;

@@ -4,8 +4,9 @@
 //   FIREBASE_AUTH_EMULATOR_HOST       host:port of the Auth emulator (identity and token services)
 //   FIRESTORE_EMULATOR_HOST           host:port of the Firestore emulator
 //   FIREBASE_FUNCTIONS_EMULATOR_HOST  host:port of the Functions emulator
-// An emulator is spoken to over plain HTTP on the address the variable names. Plain value; any
-// thread.
+// An emulator is spoken to over plain HTTP on the address the variable names, which must be on
+// this machine (127.0.0.0/8, ::1 or localhost); a variable naming another host is ignored, with a
+// line on stderr. Plain value; any thread.
 #include <QString>
 #include <QUrl>
 #include <string_view>
@@ -18,6 +19,7 @@ struct CloudEndpoints {
   QString firestore;        // Firestore REST v1, no trailing slash
   QString functions;        // callable functions; "/" + name follows
   QString webApiKey;        // the `key` query parameter of the identity and token services
+  bool emulated = false;    // an emulator stands in for at least one service
 
   // The build's configuration alone.
   static CloudEndpoints fromBuild();

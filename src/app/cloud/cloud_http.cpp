@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/reply_finished.h"
+#include "core/cloud_messages.h"
 #include "core/cloud_protocol.h"
 #include "core/native_error.h"
 
@@ -63,10 +64,10 @@ QCoro::Task<nlohmann::json> CloudHttp::send(QNetworkRequest request, QByteArray 
   } else if (notHttp(reply->error())) {
     throw NativeError::http(0);
   }
-  if (reply->error() == QNetworkReply::OperationCanceledError) {
-    throw CloudTransportError(QStringLiteral("the cloud request received nothing for %1 seconds")
-                                  .arg(m_timeout.count() / 1000.0)
-                                  .toStdString());
+  // Nothing stopped it, so a cancelled exchange ran out of its time limit.
+  if (reply->error() == QNetworkReply::OperationCanceledError ||
+      reply->error() == QNetworkReply::TimeoutError) {
+    throw CloudTransportError(messages::requestTimedOut);
   }
   if (reply->error() != QNetworkReply::NoError) {
     throw CloudTransportError(reply->errorString().toStdString());

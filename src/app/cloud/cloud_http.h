@@ -7,8 +7,10 @@
 //   - a status outside 200 to 299: NativeError::http(status), the body unread;
 //   - no HTTP answer from a peer that was reached (it closed the connection without a status
 //     line, or answered in another protocol): NativeError::http(0);
-//   - a transport failure (no route, refused connection, TLS failure, a body cut short, nothing
-//     received within the time limit): CloudTransportError with Qt's description;
+//   - nothing received within the time limit: CloudTransportError with the user's text
+//     messages::requestTimedOut;
+//   - any other transport failure (no route, refused connection, TLS failure, a body cut short):
+//     CloudTransportError with Qt's description;
 //   - a 2xx body that is not JSON: the JSON parser's error;
 //   - `stop` signalled: Cancelled (the request is aborted).
 //

@@ -186,18 +186,22 @@ inline void choose(QComboBox* box, const QString& label) {
 
 class StudioTest : public AppModelTest {
 protected:
-  // The model on the stand-ins (no model file unless installed first), and the studio window.
-  ui::StudioWindow& makeStudio() {
+  // The model on the stand-ins (no model file unless installed first), and the studio window; the
+  // cloud part is `cloud` when given, else the stand-in.
+  ui::StudioWindow& makeStudio(std::unique_ptr<CloudSync> cloud = nullptr) {
     AppServices services;
     auto dialog = std::make_unique<ScriptedSaveDialog>();
     auto displays = std::make_unique<FixedDisplayList>();
     auto overlays = std::make_unique<StandInOverlays>();
-    auto cloud = std::make_unique<StandInCloud>();
+    if (!cloud) {
+      auto standIn = std::make_unique<StandInCloud>();
+      m_cloud = standIn.get();
+      cloud = std::move(standIn);
+    }
     auto open = std::make_unique<ScriptedOpenDialog>();
     m_dialog = dialog.get();
     m_displays = displays.get();
     m_overlays = overlays.get();
-    m_cloud = cloud.get();
     m_open = open.get();
     m_displays->displays = {Display{1, "DP-1", {}}, Display{2, "HDMI-1", {}}};
     services.saveDialog = std::move(dialog);
