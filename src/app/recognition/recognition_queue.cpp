@@ -99,9 +99,13 @@ QCoro::Task<void> RecognitionQueue::worker(QString noteID, std::stop_token stop)
       auto write = [entries, transcript] { AtomicFile::write(nlohmann::json(entries), transcript); };
       co_await runInBackground(std::move(write));
       if (NativeNote* current = m_notes.find(noteID)) {
-        transcript::merge(current->segments, entries);
-        m_notes.markChanged(noteID);
-        co_await m_notes.save(*current);
+        // A chunk without speech leaves the note as it was: no save (recovering six hours of
+        // mostly silent audio would otherwise rewrite the note thousands of times).
+        if (!entries.empty()) {
+          transcript::merge(current->segments, entries);
+          m_notes.markChanged(noteID);
+          co_await m_notes.save(*current);
+        }
         if (m_afterChunk) {
           co_await m_afterChunk(noteID);
         }
