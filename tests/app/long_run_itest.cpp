@@ -5,7 +5,12 @@
 // SAYLOOM_LONG_RUN_MINUTES (as `make soak` sets it) makes it longer.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "app/app_model_fixture.h"
 #include "core/chunk_files.h"
@@ -20,8 +25,16 @@ long residentKiB() {
   return at == std::string::npos ? -1 : std::strtol(status.c_str() + at + 6, nullptr, 10);
 }
 
-std::size_t openDescriptors() {
-  return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+// What every open descriptor of this process refers to ("socket:[123]", "anon_inode:[eventfd]", a
+// path), sorted: the kinds are compared, as the numbers of sockets and pipes change meaning.
+std::multiset<std::string> openDescriptors() {
+  std::multiset<std::string> names;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const fs::path target = fs::read_symlink(entry.path(), error);
+    names.insert(error ? "(closed)" : target.string());
+  }
+  return names;
 }
 
 int minutes() {
@@ -42,7 +55,7 @@ TEST_F(LongRunTest, MemoryStaysFlatTheBacklogBoundHoldsAndNoDescriptorLeaks) {
   // thread) is not a leak: count from after one model has come and gone.
   makeModel();
   shutdown();
-  const std::size_t descriptorsBefore = openDescriptors();
+  const std::multiset<std::string> descriptorsBefore = openDescriptors();
   AppModel& model = makeModel();
 
   QCoro::waitFor(model.startRecording());
@@ -79,7 +92,11 @@ TEST_F(LongRunTest, MemoryStaysFlatTheBacklogBoundHoldsAndNoDescriptorLeaks) {
 
   // A leak adds descriptors; one fewer is something the process had open before and let go of
   // meanwhile (seen once while a compiler loaded the machine).
-  EXPECT_LE(openDescriptors(), descriptorsBefore);
+  const std::multiset<std::string> descriptorsAfter = openDescriptors();
+  std::vector<std::string> added;
+  std::set_difference(descriptorsAfter.begin(), descriptorsAfter.end(), descriptorsBefore.begin(),
+                      descriptorsBefore.end(), std::back_inserter(added));
+  EXPECT_LE(descriptorsAfter.size(), descriptorsBefore.size()) << "opened meanwhile: " << testing::PrintToString(added);
 }
 
 }  // namespace
