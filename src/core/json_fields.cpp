@@ -89,6 +89,17 @@ std::optional<std::int64_t> optionalInt64(const nlohmann::json& object, const ch
   return asInt64(*value, key);
 }
 
+std::optional<bool> optionalBool(const nlohmann::json& object, const char* key) {
+  const auto* value = optionalMember(object, key);
+  if (value == nullptr) {
+    return std::nullopt;
+  }
+  if (!value->is_boolean()) {
+    wrongType(key, "a boolean");
+  }
+  return value->get<bool>();
+}
+
 std::string takeString(nlohmann::json& object, const char* key) {
   // requiredMember validates; the object is ours, so taking a mutable view of its member is sound.
   auto& value = const_cast<nlohmann::json&>(requiredMember(object, key));

@@ -72,6 +72,7 @@ void readNote(Json& in, NativeNote& note) {
     note.cloudPendingCharge.reset();
   }
   note.cloudTranslationStoppedAtSeconds = json::optionalInt64(in, "cloudTranslationStoppedAtSeconds");
+  note.cloudSyncPending = json::optionalBool(in, "cloudSyncPending");
 }
 
 }  // namespace
@@ -129,6 +130,7 @@ void to_json(nlohmann::json& out, const NativeNote& note) {
   putOptional("translationLanguage", note.translationLanguage);
   putOptional("cloudPendingCharge", note.cloudPendingCharge);
   putOptional("cloudTranslationStoppedAtSeconds", note.cloudTranslationStoppedAtSeconds);
+  putOptional("cloudSyncPending", note.cloudSyncPending);
 }
 
 void from_json(const nlohmann::json& in, TranscriptEntry& entry) { readEntry(in, entry); }
