@@ -150,6 +150,11 @@ void AccountCloudSync::windDown(std::chrono::milliseconds wait) {
   QTimer::singleShot(wait, this, [this] { m_cancel.request_stop(); });
 }
 
+// From the event loop: a waiting sync must not start inside the one that is ending.
+void AccountCloudSync::announceSyncEnded() {
+  QMetaObject::invokeMethod(this, [this] { emit syncEnded(); }, Qt::QueuedConnection);
+}
+
 QCoro::Task<NativeNote> AccountCloudSync::runSync(NativeNote note, CloudWorkspace workspace, bool translate) {
   if (m_cancel.stop_requested()) {
     throw Cancelled();
@@ -157,12 +162,12 @@ QCoro::Task<NativeNote> AccountCloudSync::runSync(NativeNote note, CloudWorkspac
   std::exception_ptr failure;
   try {
     NativeNote synced = co_await service().sync(std::move(note), std::move(workspace), translate, m_cancel.get_token());
-    emit syncEnded();
+    announceSyncEnded();
     co_return synced;
   } catch (...) {
     failure = std::current_exception();
   }
-  emit syncEnded();
+  announceSyncEnded();
   std::rethrow_exception(failure);
 }
 

@@ -59,6 +59,7 @@ private:
   QCoro::Task<void> pair(QString pairingID, TaskHandle handle);
   // The notes service's sync, cancelled by the wind-down (and refused after it).
   QCoro::Task<NativeNote> runSync(NativeNote note, CloudWorkspace workspace, bool translate);
+  void announceSyncEnded();
   // Marks note `noteID` (as stored, with what was recorded meanwhile) for a sync at the next start.
   QCoro::Task<void> owe(QString noteID, bool translate);
   // Runs the syncs marked on the notes, one after another, keeping the model busy meanwhile.
