@@ -34,6 +34,7 @@ struct RecordedCaptions final : OverlayWindows {
   }
   std::vector<ScreenInfo> screens() const override { return {}; }
   std::optional<std::size_t> mainScreen() const override { return std::nullopt; }
+  bool registerShortcut(Qt::Key) override { return true; }
   std::pair<QString, QString> shown;
 };
 

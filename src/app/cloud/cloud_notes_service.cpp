@@ -53,10 +53,10 @@ CloudNotesService::CloudNotesService(CloudSession& session, SaveNote save, Cloud
 
 QCoro::Task<std::vector<CloudWorkspace>> CloudNotesService::workspaces() {
   const std::string uid = signedInUser(*m_session);
-  // Outside a sync the token is a default one, which is never signalled.
-  const std::vector<json> memberships =
-      co_await FirestoreClient(*m_session, m_busy ? m_stop : std::stop_token()).documents(
-          CloudNotes::membershipsPath(uid), uid);
+  // Outside a sync the token is a default one, which is never signalled. (The client is named
+  // outside the co_await expression: GCC 12 destroys a temporary made there twice.)
+  FirestoreClient db(*m_session, m_busy ? m_stop : std::stop_token());
+  const std::vector<json> memberships = co_await db.documents(CloudNotes::membershipsPath(uid), uid);
   co_return CloudNotes::activeWorkspaces(memberships);
 }
 
