@@ -186,7 +186,6 @@ TEST_F(LiveTranslationTest, TheFinalUploadKeepsTheModelBusyUntilItEnds) {
   EXPECT_FALSE(model.appStatus().warning()) << model.appStatus().warning()->toStdString();
   QCoro::waitFor(model.startRecording());
   EXPECT_FALSE(model.session().recording()) << "no new recording while the final upload runs";
-  // The quit at the end cancels the waiting upload after its bounded wait.
 }
 
 TEST_F(LiveTranslationTest, QuitWaitsABoundedTimeForTheCloudAndTheNextStartFinishesTheUpload) {

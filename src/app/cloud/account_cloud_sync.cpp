@@ -2,6 +2,7 @@
 #include "app/cloud/account_cloud_sync.h"
 
 #include <QCoro/QCoroSignal>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QUrlQuery>
 #include <QUuid>
@@ -95,8 +96,7 @@ QCoro::Task<bool> AccountCloudSync::restore() {
       status.warn(QString::fromUtf8(workspacesUnreadable));
     }
   }
-  const std::vector<NativeNote>& notes = m_context->library.notes();
-  if (profile && std::any_of(notes.begin(), notes.end(), [](const NativeNote& note) { return note.cloudSyncPending; })) {
+  if (profile) {
     resumeOwed();
   }
   co_return true;
@@ -159,16 +159,9 @@ QCoro::Task<NativeNote> AccountCloudSync::runSync(NativeNote note, CloudWorkspac
   if (m_cancel.stop_requested()) {
     throw Cancelled();
   }
-  std::exception_ptr failure;
-  try {
-    NativeNote synced = co_await service().sync(std::move(note), std::move(workspace), translate, m_cancel.get_token());
-    announceSyncEnded();
-    co_return synced;
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  announceSyncEnded();
-  std::rethrow_exception(failure);
+  const QScopeGuard ended([this] { announceSyncEnded(); });
+  std::stop_token stop = m_cancel.get_token();
+  co_return co_await service().sync(std::move(note), std::move(workspace), translate, std::move(stop));
 }
 
 QCoro::Task<void> AccountCloudSync::owe(QString noteID, bool translate) {
@@ -192,13 +185,16 @@ QCoro::Task<void> AccountCloudSync::owe(QString noteID, bool translate) {
 QCoro::Task<void> AccountCloudSync::resumeOwed() {
   NoteLibrary& library = m_context->library;
   AppStatus& status = m_context->status;
-  const AppStatus::WorkScope work(status);
   std::vector<QString> owed;
   for (const NativeNote& note : library.notes()) {
     if (note.cloudSyncPending) {
       owed.push_back(QString::fromStdString(note.id));
     }
   }
+  if (owed.empty()) {
+    co_return;
+  }
+  const AppStatus::WorkScope work(status);
   for (const QString& id : owed) {
     const NativeNote* note = library.find(id);
     const CloudWorkspace* chosen = note != nullptr && note->workspaceId ? workspace(*note->workspaceId) : nullptr;
