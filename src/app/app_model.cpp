@@ -91,12 +91,18 @@ void AppModel::onRecognitionDrained(const QString& noteID) {
   }
 }
 
-// The last upload of a note linked to the cloud, once nothing more is added to it.
+// The last upload of a note linked to the cloud, once nothing more is added to it. The model is
+// busy until it ends, so that no recording, recovery or cloud save starts meanwhile.
 void AppModel::syncLinkedNote(const QString& noteID) {
   const NativeNote* note = m_library->find(noteID);
-  if (note != nullptr && note->cloudNoteId && !m_shuttingDown) {
-    m_cloud->syncLiveNote(noteID, false);
+  if (note != nullptr && note->cloudNoteId) {
+    finalSync(noteID);
   }
+}
+
+QCoro::Task<void> AppModel::finalSync(QString noteID) {
+  const AppStatus::WorkScope work(*m_status);
+  co_await m_cloud->syncLiveNote(noteID, false);
 }
 
 void AppModel::refreshOverlays() {
@@ -207,11 +213,17 @@ QCoro::Task<void> AppModel::shutdown() {
   m_loadTask.cancel();
   co_await m_loadTask.waitForEnd();
 
-  // A start, stop or export in progress is let finish first: a recording that is still starting
-  // would otherwise keep running past the end, and an export would leave its temporary file behind.
+  // Cloud work has a bounded time from here on; what it cannot finish is cancelled and runs again
+  // at the next start.
+  m_cloud->windDown(m_services.cloudShutdownWait);
+  // A start, stop, export or cloud save in progress is let finish first: a recording that is still
+  // starting would otherwise keep running past the end, and an export would leave its temporary
+  // file behind.
   co_await m_status->idle();
   co_await m_session->stop();
   co_await m_recognition->close();
+  // The final upload of the note just stopped, begun by the stop or by the end of recognition.
+  co_await m_status->idle();
   co_await m_presetEditor->saveAtShutdown();
   if (download) {
     co_await download->waitForEnd();

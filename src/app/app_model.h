@@ -73,8 +73,9 @@ public:
   // The one-time snapshot of the earlier application's settings (the last start-up step).
   QCoro::Task<void> migrateLegacySnapshot();
   // Ends the start-up, lets a start, stop or export finish, stops and saves a running recording,
-  // ends recognition and recovery, and saves the settings; afterwards the process may end. Every
-  // command is refused from here on.
+  // ends recognition and recovery, gives cloud work (the final upload of the stopped note included)
+  // `AppServices::cloudShutdownWait` before cancelling it, and saves the settings; afterwards the
+  // process may end. Every command is refused from here on.
   QCoro::Task<void> shutdown();
 
   // --- user commands --------------------------------------------------------------------------
@@ -119,6 +120,7 @@ private:
   QCoro::Task<void> afterChunk(QString noteID);
   void onRecognitionDrained(const QString& noteID);
   void syncLinkedNote(const QString& noteID);
+  QCoro::Task<void> finalSync(QString noteID);
   bool busy() const;
   // Takes note `id`'s lock for a command that writes the note, or warns and gives none when another
   // program holds it.

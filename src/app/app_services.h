@@ -2,6 +2,7 @@
 // Everything outside the application model that it reaches: the platform's pieces behind
 // interfaces, the capture of a recording, and the engine and download settings. Tests replace a
 // piece while the rest stays real. A missing piece (null) means the platform does not offer it.
+#include <chrono>
 #include <memory>
 
 #include "app/model_downloader.h"
@@ -39,6 +40,9 @@ struct AppServices {
   // when the services are made).
   WhisperRecognitionService::Settings recognition = WhisperRecognitionService::Settings::fromEnvironment();
   ModelDownloader::Settings download = ModelDownloader::Settings::fromEnvironment();
+  // How long cloud work may go on at shutdown before it is cancelled (and taken up at the next
+  // start).
+  std::chrono::milliseconds cloudShutdownWait{10'000};
 
   // The desktop's own pieces: logind on the system bus, screens, the settings file, and capture
   // from the sound server converted by soxr. The dialogs are widgets: the window layer adds them

@@ -31,8 +31,22 @@ void AppStatus::setStatus(const QString& status) {
 }
 
 void AppStatus::setWarning(const std::optional<QString>& warning) {
+  if (!warning) {
+    m_warningKept = false;
+  } else if (m_warningKept && m_warning) {
+    if (!m_warning->split(QLatin1Char('\n')).contains(*warning)) {
+      m_warning = *m_warning + QLatin1Char('\n') + *warning;
+    }
+    emit warningChanged();
+    return;
+  }
   m_warning = warning;
   emit warningChanged();
+}
+
+void AppStatus::warnFirst(const QString& text) {
+  setWarning(text);
+  m_warningKept = true;
 }
 
 void AppStatus::warnCurrentException() {

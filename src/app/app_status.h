@@ -43,6 +43,9 @@ public:
   // one equal to the last, so that views show it again.
   void setWarning(const std::optional<QString>& warning);
   void warn(const QString& text) { setWarning(text); }
+  // A warning the user must see even when more follow before it is shown: until the views clear
+  // it, later warnings are added below it (each text once) instead of replacing it.
+  void warnFirst(const QString& text);
   // In a catch block: warns with the text of the exception in flight, unless it is a cancellation.
   void warnCurrentException();
 
@@ -71,6 +74,7 @@ signals:
 private:
   QString m_status;
   std::optional<QString> m_warning;
+  bool m_warningKept = false;  // the warning on hand came from warnFirst and is not cleared yet
   int m_workCount = 0;
 };
 

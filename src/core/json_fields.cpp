@@ -89,4 +89,15 @@ std::optional<std::int64_t> optionalInt64(const nlohmann::json& object, const ch
   return asInt64(*value, key);
 }
 
+std::optional<bool> optionalBool(const nlohmann::json& object, const char* key) {
+  const auto* value = optionalMember(object, key);
+  if (value == nullptr) {
+    return std::nullopt;
+  }
+  if (!value->is_boolean()) {
+    wrongType(key, "a boolean");
+  }
+  return value->get<bool>();
+}
+
 }  // namespace sayloom::json

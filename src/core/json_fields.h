@@ -24,6 +24,7 @@ bool requiredBool(const nlohmann::json& object, const char* key);
 // Absent or null give nullopt; any other type than the expected one throws.
 std::optional<std::string> optionalString(const nlohmann::json& object, const char* key);
 std::optional<std::int64_t> optionalInt64(const nlohmann::json& object, const char* key);
+std::optional<bool> optionalBool(const nlohmann::json& object, const char* key);
 // The member when present and not null.
 const nlohmann::json* optionalMember(const nlohmann::json& object, const char* key);
 

@@ -64,6 +64,7 @@ void readNote(const nlohmann::json& in, NativeNote& note) {
     note.cloudPendingCharge.reset();
   }
   note.cloudTranslationStoppedAtSeconds = json::optionalInt64(in, "cloudTranslationStoppedAtSeconds");
+  note.cloudSyncPending = json::optionalBool(in, "cloudSyncPending");
 }
 
 }  // namespace
@@ -121,6 +122,7 @@ void to_json(nlohmann::json& out, const NativeNote& note) {
   putOptional("translationLanguage", note.translationLanguage);
   putOptional("cloudPendingCharge", note.cloudPendingCharge);
   putOptional("cloudTranslationStoppedAtSeconds", note.cloudTranslationStoppedAtSeconds);
+  putOptional("cloudSyncPending", note.cloudSyncPending);
 }
 
 void from_json(const nlohmann::json& in, TranscriptEntry& entry) { readEntry(in, entry); }

@@ -57,6 +57,10 @@ struct NativeNote {
   std::optional<ChargeSlice> cloudPendingCharge;
   bool cloudCreditsExhausted = false;
   std::optional<std::int64_t> cloudTranslationStoppedAtSeconds;
+  // A cloud sync of this note that the program's end cut short, to be run at the next start: absent
+  // when none is owed, otherwise whether that sync translates. Stored only when present, so older
+  // notes read as owing nothing.
+  std::optional<bool> cloudSyncPending;
 
   bool operator==(const NativeNote&) const = default;
 

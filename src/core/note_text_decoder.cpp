@@ -255,7 +255,7 @@ private:
 
   static bool isOptionalNoteKey(std::string_view key) {
     return key == "workspaceId" || key == "cloudNoteId" || key == "cloudOwnerId" || key == "translationLanguage" ||
-           key == "cloudPendingCharge" || key == "cloudTranslationStoppedAtSeconds";
+           key == "cloudPendingCharge" || key == "cloudTranslationStoppedAtSeconds" || key == "cloudSyncPending";
   }
 
   // What the note's key `key` holds, for the message when an object or array stands there instead.
@@ -263,7 +263,7 @@ private:
     if (key == "durationSeconds") {
       return "a number";
     }
-    if (key == "completed" || key == "cloudCreditsExhausted") {
+    if (key == "completed" || key == "cloudCreditsExhausted" || key == "cloudSyncPending") {
       return "a boolean";
     }
     if (key == "cloudBilledSeconds" || key == "cloudBilledLanguages" || key == "cloudTranslationStoppedAtSeconds") {
@@ -368,6 +368,8 @@ private:
     } else if (m_key == "cloudTranslationStoppedAtSeconds") {
       m_note.cloudTranslationStoppedAtSeconds =
           absent ? std::nullopt : std::optional<std::int64_t>(toInt64(value, m_key));
+    } else if (m_key == "cloudSyncPending") {
+      m_note.cloudSyncPending = absent ? std::nullopt : std::optional<bool>(toBool(value, m_key));
     } else if (m_key == "cloudPendingCharge") {
       if (!absent) {
         wrongType(m_key, "an object");
@@ -437,6 +439,7 @@ NativeNote decodeNote(std::string_view text) {
   note.translationLanguage.reset();
   note.cloudPendingCharge.reset();
   note.cloudTranslationStoppedAtSeconds.reset();
+  note.cloudSyncPending.reset();
   NoteEvents events(note);
   nlohmann::json::sax_parse(text, &events);
   return note;

@@ -155,6 +155,7 @@ protected:
     services.makeCapture = makeCapture ? std::move(makeCapture) : [] { return std::make_unique<AudioCapture>(); };
     services.cloud = std::move(m_cloud);
     services.overlays = std::move(m_overlays);
+    services.cloudShutdownWait = m_cloudShutdownWait;
     m_model = std::make_unique<AppModel>(std::move(services));
     QCoro::waitFor(m_model->waitUntilLoaded());
     return *m_model;
@@ -196,6 +197,8 @@ protected:
   // Given to the next model when set (an account's cloud part, caption windows).
   std::unique_ptr<CloudSync> m_cloud;
   std::unique_ptr<OverlayWindows> m_overlays;
+  // How long the next model's shutdown waits for cloud work.
+  std::chrono::milliseconds m_cloudShutdownWait = AppServices().cloudShutdownWait;
   std::unique_ptr<AppModel> m_model;
   ScriptedSaveDialog* m_dialog = nullptr;
   FixedDisplayList* m_displays = nullptr;

@@ -3,7 +3,7 @@
 // creates with the "must not exist" precondition (409) and patches with the update-time
 // precondition (400) and field-path masks, and callable functions answered by test handlers. Every
 // request is logged; `fault` may throw before a request is answered (a dropped connection) and
-// `hold` keeps requests waiting until it is cleared. Main thread only.
+// `hold` keeps requests waiting until it is cleared or the request is cancelled. Main thread only.
 #include <QCoroTimer>
 #include <QUrlQuery>
 #include <chrono>
@@ -96,10 +96,10 @@ public:
     co_return "token";
   }
 
-  QCoro::Task<json> callable(std::string name, json data, bool,
-                             std::optional<std::string> expectedUID) override {
+  QCoro::Task<json> callable(std::string name, json data, bool, std::optional<std::string> expectedUID,
+                             std::stop_token stop) override {
     checkAccount(expectedUID);
-    co_await wait("CALL " + name);
+    co_await wait("CALL " + name, stop);
     const auto found = functions.find(name);
     if (found == functions.end()) {
       throw NativeError::http(404);
@@ -108,9 +108,9 @@ public:
   }
 
   QCoro::Task<json> firestore(std::string method, std::string path, std::optional<json> body,
-                              std::string uid) override {
+                              std::string uid, std::stop_token stop) override {
     checkAccount(uid);
-    co_await wait(method + " " + path);
+    co_await wait(method + " " + path, stop);
     co_return answer(method, path, body.value_or(json::object()));
   }
 
@@ -131,10 +131,13 @@ private:
     }
   }
 
-  QCoro::Task<void> wait(std::string request) {
+  QCoro::Task<void> wait(std::string request, std::stop_token stop) {
     log.push_back(request);
-    while (hold) {
+    while (hold && !stop.stop_requested()) {
       co_await QCoro::sleepFor(std::chrono::milliseconds(5));
+    }
+    if (stop.stop_requested()) {
+      throw Cancelled();
     }
     if (fault) {
       fault(request);

@@ -36,7 +36,8 @@ const std::set<std::string> kRequiredNoteKeys = {"id",
                                                  "cloudCreditsExhausted"};
 const std::set<std::string> kOptionalNoteKeys = {"workspaceId",        "cloudNoteId",
                                                  "cloudOwnerId",       "translationLanguage",
-                                                 "cloudPendingCharge", "cloudTranslationStoppedAtSeconds"};
+                                                 "cloudPendingCharge", "cloudTranslationStoppedAtSeconds",
+                                                 "cloudSyncPending"};
 
 // Both decoders, the one of the document tree and the one of the text (used when listing), must
 // agree.
@@ -73,7 +74,8 @@ const json kStoredNote = json::parse(R"({
   "cloudBilledSeconds": 420,
   "cloudBilledLanguages": 2,
   "cloudPendingCharge": {"startSeconds": 420, "seconds": 60, "languageCount": 2},
-  "cloudCreditsExhausted": false
+  "cloudCreditsExhausted": false,
+  "cloudSyncPending": true
 })");
 
 TEST(NativeNoteTest, NewNoteHasDefaultsAndWritesNoOptionalKeys) {
@@ -96,7 +98,7 @@ TEST(NativeNoteTest, NewNoteHasDefaultsAndWritesNoOptionalKeys) {
   EXPECT_EQ(note.cloudBilledLanguages, 0);
   EXPECT_FALSE(note.cloudCreditsExhausted);
   EXPECT_FALSE(note.workspaceId || note.cloudNoteId || note.cloudOwnerId || note.translationLanguage ||
-               note.cloudPendingCharge || note.cloudTranslationStoppedAtSeconds);
+               note.cloudPendingCharge || note.cloudTranslationStoppedAtSeconds || note.cloudSyncPending);
 
   const json encoded = note;
   EXPECT_EQ(keysOf(encoded), kRequiredNoteKeys);
@@ -174,6 +176,7 @@ TEST(NativeNoteTest, ValueOfTheWrongTypeMakesTheNoteUnreadable) {
       {json::json_pointer("/cloudPendingCharge"), "420"},
       {json::json_pointer("/cloudPendingCharge/seconds"), 60.5},
       {json::json_pointer("/cloudTranslationStoppedAtSeconds"), 480.5},
+      {json::json_pointer("/cloudSyncPending"), "true"},
   };
   for (const auto& [pointer, value] : cases) {
     json stored = kStoredNote;

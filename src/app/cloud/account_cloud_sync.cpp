@@ -1,6 +1,9 @@
 // The cloud part of the model with an account.
 #include "app/cloud/account_cloud_sync.h"
 
+#include <QCoro/QCoroSignal>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QUrlQuery>
 #include <QUuid>
 #include <algorithm>
@@ -107,6 +110,9 @@ QCoro::Task<bool> AccountCloudSync::restore() {
       }
     }
   }
+  if (profile) {
+    resumeOwed();
+  }
   co_return true;
 }
 
@@ -154,6 +160,83 @@ void AccountCloudSync::cancelSignIn() {
   }
 }
 
+void AccountCloudSync::windDown(std::chrono::milliseconds wait) {
+  QTimer::singleShot(wait, this, [this] { m_cancel.request_stop(); });
+}
+
+// From the event loop: a waiting sync must not start inside the one that is ending.
+void AccountCloudSync::announceSyncEnded() {
+  QMetaObject::invokeMethod(this, [this] { emit syncEnded(); }, Qt::QueuedConnection);
+}
+
+QCoro::Task<NativeNote> AccountCloudSync::runSync(NativeNote note, CloudWorkspace workspace, bool translate) {
+  if (m_cancel.stop_requested()) {
+    throw Cancelled();
+  }
+  const QScopeGuard ended([this] { announceSyncEnded(); });
+  std::stop_token stop = m_cancel.get_token();
+  co_return co_await service().sync(std::move(note), std::move(workspace), translate, std::move(stop));
+}
+
+QCoro::Task<void> AccountCloudSync::owe(QString noteID, bool translate) {
+  NoteLibrary& library = m_context->library;
+  const std::optional<NativeNote> stored = co_await library.stored(noteID);
+  NativeNote* current = library.find(noteID);
+  if (current == nullptr) {
+    co_return;
+  }
+  NativeNote owed = stored ? CloudNotes::mergeLocal(*stored, *current) : *current;
+  owed.cloudSyncPending = translate || owed.cloudSyncPending.value_or(false);
+  *current = owed;
+  library.markChanged(noteID);
+  try {
+    co_await library.save(owed);
+  } catch (...) {
+    m_context->status.warnCurrentException();
+  }
+}
+
+QCoro::Task<void> AccountCloudSync::resumeOwed() {
+  NoteLibrary& library = m_context->library;
+  AppStatus& status = m_context->status;
+  std::vector<QString> owed;
+  for (const NativeNote& note : library.notes()) {
+    if (note.cloudSyncPending) {
+      owed.push_back(QString::fromStdString(note.id));
+    }
+  }
+  if (owed.empty()) {
+    co_return;
+  }
+  const AppStatus::WorkScope work(status);
+  for (const QString& id : owed) {
+    const NativeNote* note = library.find(id);
+    const CloudWorkspace* chosen = note != nullptr && note->workspaceId ? workspace(*note->workspaceId) : nullptr;
+    if (chosen == nullptr || !note->cloudSyncPending) {
+      continue;  // stays marked until its workspace is listed again
+    }
+    bool failed = false;
+    try {
+      const NativeNote synced = co_await runSync(*note, *chosen, *note->cloudSyncPending);
+      NativeNote* current = library.find(id);
+      NativeNote merged = current != nullptr ? CloudNotes::mergeLocal(synced, *current) : synced;
+      merged.cloudSyncPending.reset();
+      if (current != nullptr) {
+        *current = merged;
+        library.markChanged(id);
+      }
+      co_await library.save(merged);
+    } catch (...) {
+      // A failed sync keeps its mark (the service saved the note with it) for the next start.
+      status.warnCurrentException();
+      failed = true;
+    }
+    if (failed) {
+      co_await library.reload();
+    }
+  }
+}
+
 QCoro::Task<void> AccountCloudSync::signOut() {
   cancelSignIn();
   try {
@@ -189,8 +272,10 @@ QCoro::Task<void> AccountCloudSync::syncSelected(bool translate) {
     note.translationLanguage = m_context->translationLanguage().toStdString();
   }
   bool failed = false;
+  bool cancelled = false;
   try {
-    NativeNote synced = co_await service().sync(note, target, translate);
+    NativeNote synced = co_await runSync(note, target, translate);
+    synced.cloudSyncPending.reset();
     const QString syncedID = QString::fromStdString(synced.id);
     if (NativeNote* listed = library.find(syncedID)) {
       *listed = std::move(synced);
@@ -199,10 +284,15 @@ QCoro::Task<void> AccountCloudSync::syncSelected(bool translate) {
     m_context->refreshOverlays();
     status.setStatus(QString::fromUtf8(savedToCloud));
   } catch (...) {
-    status.warnCurrentException();
+    cancelled = m_cancel.stop_requested();
+    if (!cancelled) {
+      status.warnCurrentException();
+    }
     failed = true;
   }
-  if (failed) {
+  if (cancelled) {
+    co_await owe(QString::fromStdString(note.id), translate);
+  } else if (failed) {
     // The service saved whatever progress it made.
     co_await library.reload();
   }
@@ -219,12 +309,22 @@ QCoro::Task<void> AccountCloudSync::syncLiveNote(QString noteID, bool translate)
     co_return;
   }
   const CloudWorkspace target = *chosen;
+  // One sync at a time: a final upload waits for the one that runs instead of being refused.
+  while (m_service && m_service->busy()) {
+    co_await qCoro(this, &AccountCloudSync::syncEnded);
+  }
+  note = library.find(noteID);
+  if (note == nullptr) {
+    co_return;
+  }
   QString failure;
+  bool cancelled = false;
   try {
-    const NativeNote synced = co_await service().sync(*note, target, translate);
+    const NativeNote synced = co_await runSync(*note, target, translate);
     // The recording may have moved on during the sync: nothing recorded meanwhile is lost.
     NativeNote* current = library.find(noteID);
     NativeNote merged = current != nullptr ? CloudNotes::mergeLocal(synced, *current) : synced;
+    merged.cloudSyncPending.reset();
     if (current != nullptr) {
       *current = merged;
       library.markChanged(noteID);
@@ -233,15 +333,21 @@ QCoro::Task<void> AccountCloudSync::syncLiveNote(QString noteID, bool translate)
     m_context->refreshOverlays();
     co_return;
   } catch (...) {
+    cancelled = m_cancel.stop_requested();
     failure = currentExceptionText();
+  }
+  if (cancelled) {
+    co_await owe(noteID, translate);
+    co_return;
   }
 
   // The stored copy holds everything the service saved; the stop second ends the live syncs of
   // this note while the recording goes on.
   const std::optional<NativeNote> stored = co_await library.stored(noteID);
   NativeNote* current = library.find(noteID);
+  // The user must see why the translation stopped, even when the save below fails as well.
   if (current == nullptr) {
-    m_context->status.warn(QString::fromUtf8(liveSyncStopped) + failure);
+    m_context->status.warnFirst(QString::fromUtf8(liveSyncStopped) + failure);
     co_return;
   }
   NativeNote merged = *current;
@@ -255,7 +361,7 @@ QCoro::Task<void> AccountCloudSync::syncLiveNote(QString noteID, bool translate)
   }
   *current = merged;
   library.markChanged(noteID);
-  m_context->status.warn(QString::fromUtf8(liveSyncStopped) + failure);
+  m_context->status.warnFirst(QString::fromUtf8(liveSyncStopped) + failure);
   try {
     co_await library.save(merged);
   } catch (...) {

@@ -38,13 +38,17 @@ QCoro::Task<std::string> FirebaseAccount::token(std::optional<std::string> expec
 
 QCoro::Task<nlohmann::json> FirebaseAccount::callable(std::string name, nlohmann::json data,
                                                       bool authenticated,
-                                                      std::optional<std::string> expectedUID) {
-  return m_session->callable(std::move(name), std::move(data), authenticated, std::move(expectedUID));
+                                                      std::optional<std::string> expectedUID,
+                                                      std::stop_token stop) {
+  return m_session->callable(std::move(name), std::move(data), authenticated, std::move(expectedUID),
+                             std::move(stop));
 }
 
 QCoro::Task<nlohmann::json> FirebaseAccount::firestore(std::string method, std::string path,
-                                                       std::optional<nlohmann::json> body, std::string uid) {
-  return m_session->firestore(std::move(method), std::move(path), std::move(body), std::move(uid));
+                                                       std::optional<nlohmann::json> body, std::string uid,
+                                                       std::stop_token stop) {
+  return m_session->firestore(std::move(method), std::move(path), std::move(body), std::move(uid),
+                              std::move(stop));
 }
 
 QCoro::Task<std::optional<FirebaseProfile>> FirebaseAccount::restore() { return m_session->restore(); }

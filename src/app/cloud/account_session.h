@@ -62,9 +62,10 @@ public:
   const std::optional<StoredCredential>& stored() const override;
   QCoro::Task<std::string> token(std::optional<std::string> expectedUID) override;
   QCoro::Task<nlohmann::json> callable(std::string name, nlohmann::json data, bool authenticated,
-                                       std::optional<std::string> expectedUID) override;
+                                       std::optional<std::string> expectedUID, std::stop_token stop = {}) override;
   QCoro::Task<nlohmann::json> firestore(std::string method, std::string path,
-                                        std::optional<nlohmann::json> body, std::string uid) override;
+                                        std::optional<nlohmann::json> body, std::string uid,
+                                        std::stop_token stop = {}) override;
   QCoro::Task<std::optional<FirebaseProfile>> restore() override;
   QCoro::Task<FirebaseProfile> signIn(std::string pairingID, std::stop_token stop) override;
   QCoro::Task<void> signOut() override;

@@ -53,16 +53,20 @@ CloudNotesService::CloudNotesService(CloudSession& session, SaveNote save, Cloud
 
 QCoro::Task<std::vector<CloudWorkspace>> CloudNotesService::workspaces() {
   const std::string uid = signedInUser(*m_session);
-  const std::vector<json> memberships =
-      co_await FirestoreClient(*m_session).documents(CloudNotes::membershipsPath(uid), uid);
+  // Outside a sync the token is a default one, which is never signalled. (The client is named
+  // outside the co_await expression: GCC 12 destroys a temporary made there twice.)
+  FirestoreClient db(*m_session, m_busy ? m_stop : std::stop_token());
+  const std::vector<json> memberships = co_await db.documents(CloudNotes::membershipsPath(uid), uid);
   co_return CloudNotes::activeWorkspaces(memberships);
 }
 
-QCoro::Task<NativeNote> CloudNotesService::sync(NativeNote note, CloudWorkspace workspace, bool translate) {
+QCoro::Task<NativeNote> CloudNotesService::sync(NativeNote note, CloudWorkspace workspace, bool translate,
+                                                std::stop_token stop) {
   if (m_busy) {
     throw NativeError::message(messages::cloudBusy);
   }
   const BusyScope busy(m_busy);
+  m_stop = std::move(stop);
 
   // Checks that leave the note as it is.
   const std::string uid = signedInUser(*m_session);
@@ -103,8 +107,9 @@ QCoro::Task<NativeNote> CloudNotesService::sync(NativeNote note, CloudWorkspace 
   } catch (...) {
     failure = std::current_exception();
   }
-  // What was learnt so far stays; a failed translating sync charges nothing after this second.
-  if (translate) {
+  // What was learnt so far stays; a failed translating sync charges nothing after this second. A
+  // cancelled one is no failure of the cloud: it is taken up again later where it stopped.
+  if (translate && !m_stop.stop_requested()) {
     CloudNotes::stopTranslation(note);
   }
   co_await m_save(note);
@@ -115,7 +120,7 @@ QCoro::Task<NativeNote> CloudNotesService::sync(NativeNote note, CloudWorkspace 
 // and every segment the cloud does not have yet. Existing segments are never rewritten here.
 QCoro::Task<void> CloudNotesService::upload(NativeNote& note, const CloudWorkspace& workspace,
                                             const std::string& uid) {
-  FirestoreClient db(*m_session);
+  FirestoreClient db(*m_session, m_stop);
   const std::string notePath = CloudNotes::notePath(workspace.id, *note.cloudNoteId);
   bool missing = false;
   try {
@@ -158,7 +163,7 @@ QCoro::Task<void> CloudNotesService::charge(NativeNote& note, const std::string&
     }
     note.cloudPendingCharge = *slice;
     co_await m_save(note);
-    const json answer = co_await m_session->callable("consumeCredits", note.chargePayload(*slice), true, uid);
+    const json answer = co_await m_session->callable("consumeCredits", note.chargePayload(*slice), true, uid, m_stop);
     const std::optional<double> shortfall = CloudNotes::shortfall(answer);
     if (!shortfall) {
       throw NativeError::message(messages::chargeAnswerUnreadable);
@@ -181,13 +186,13 @@ QCoro::Task<void> CloudNotesService::translateEntries(NativeNote& note, const st
     throw NativeError::message(messages::translationLanguageInvalid);
   }
   const json balance = co_await m_session->callable(
-      "consumeCredits", CloudNotes::balancePayload(note, CloudNotes::languageCount(note)), true, uid);
+      "consumeCredits", CloudNotes::balancePayload(note, CloudNotes::languageCount(note)), true, uid, m_stop);
   if (!(CloudNotes::balanceTotal(balance) > 0) &&
       note.cloudBilledSeconds < CloudNotes::wholeSeconds(note.durationSeconds)) {
     throw NativeError::message(messages::noTranslationCredits);
   }
 
-  FirestoreClient db(*m_session);
+  FirestoreClient db(*m_session, m_stop);
   const std::string notePath = CloudNotes::notePath(*note.workspaceId, *note.cloudNoteId);
   for (TranscriptEntry& entry : note.segments) {
     if (!entry.translation.empty()) {
@@ -199,7 +204,7 @@ QCoro::Task<void> CloudNotesService::translateEntries(NativeNote& note, const st
       throw NativeError::message(messages::editedOnWeb);
     }
     const json answer =
-        co_await m_session->callable("translate", CloudNotes::translatePayload(note, entry), true, uid);
+        co_await m_session->callable("translate", CloudNotes::translatePayload(note, entry), true, uid, m_stop);
     const std::optional<std::string> translation = CloudNotes::translatedText(answer);
     if (!translation) {
       throw NativeError::message(messages::translationUnreadable);
@@ -214,7 +219,7 @@ QCoro::Task<void> CloudNotesService::translateEntries(NativeNote& note, const st
 
 // Stamps the cloud note with the recorded duration and whether the recording is over.
 QCoro::Task<void> CloudNotesService::finish(NativeNote& note, const std::string& uid) {
-  FirestoreClient db(*m_session);
+  FirestoreClient db(*m_session, m_stop);
   const std::string notePath = CloudNotes::notePath(*note.workspaceId, *note.cloudNoteId);
   const json document = co_await db.get(notePath, uid);
   if (!document.is_object() || !document.contains("updateTime") || !document["updateTime"].is_string()) {

@@ -10,12 +10,14 @@
 // Error convention: failures are NativeError with the texts of core/cloud_notes_rules.h, or the
 // session's own failures (token, HTTP status, transport) unchanged. After a failure from the cloud
 // note onwards, a translating sync records the stop second, and the note is saved before the
-// failure is reported (a failure of that save is reported instead).
+// failure is reported (a failure of that save is reported instead). A sync whose `stop` is
+// signalled ends with Cancelled after saving what it learnt, without recording a stop second.
 //
 // Thread contract: main thread only. A sync suspends at every network call; `busy` refuses a
 // second one meanwhile instead of letting the two interleave.
 #include <QCoroTask>
 #include <functional>
+#include <stop_token>
 #include <vector>
 
 #include "core/cloud_contract.h"
@@ -42,7 +44,8 @@ public:
   // Links `note` into `workspace` when it is not linked yet, uploads its new segments, charges its
   // unbilled time and, when `translate`, translates its untranslated entries. Returns the note as
   // saved.
-  QCoro::Task<NativeNote> sync(NativeNote note, CloudWorkspace workspace, bool translate);
+  QCoro::Task<NativeNote> sync(NativeNote note, CloudWorkspace workspace, bool translate,
+                               std::stop_token stop = {});
 
 private:
   QCoro::Task<void> upload(NativeNote& note, const CloudWorkspace& workspace, const std::string& uid);
@@ -54,6 +57,7 @@ private:
   SaveNote m_save;
   CloudContract::Clock m_clock;
   bool m_busy = false;
+  std::stop_token m_stop;  // of the sync that runs
 };
 
 }  // namespace sayloom

@@ -2,10 +2,14 @@
 // What the cloud notes service needs of the signed-in account: the credential, fresh ID tokens,
 // callable functions and document database requests. FirebaseSession is the implementation.
 //
+// Error convention: a request whose `stop` is signalled ends with Cancelled (an HTTP request on the
+// way is aborted).
+//
 // Thread contract: main thread only.
 #include <QCoroTask>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "core/firebase_profile.h"
@@ -24,12 +28,14 @@ public:
 
   // Calls the callable function `name` with `data`; with the account's token when `authenticated`.
   virtual QCoro::Task<nlohmann::json> callable(std::string name, nlohmann::json data, bool authenticated,
-                                               std::optional<std::string> expectedUID) = 0;
+                                               std::optional<std::string> expectedUID,
+                                               std::stop_token stop = {}) = 0;
 
   // One document database request: `method` ("GET", "POST" or "PATCH") of the database root plus
   // `path` (escaped query included), with `body` as JSON when given, as the account `uid`.
   virtual QCoro::Task<nlohmann::json> firestore(std::string method, std::string path,
-                                                std::optional<nlohmann::json> body, std::string uid) = 0;
+                                                std::optional<nlohmann::json> body, std::string uid,
+                                                std::stop_token stop = {}) = 0;
 };
 
 }  // namespace sayloom

@@ -9,6 +9,7 @@
 #include <QCoro/QCoroTask>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -58,8 +59,9 @@ public:
   // Called once by the model, before the start-up.
   virtual void attach(CloudContext) {}
 
-  // Start-up: restores the stored account and reads its workspaces. False when the account could
-  // not be restored (the warning is set); the start-up then ends.
+  // Start-up: restores the stored account and reads its workspaces, then runs, in the background,
+  // the syncs that the program's last end cut short. False when the account could not be restored
+  // (the warning is set); the start-up then ends.
   virtual QCoro::Task<bool> restore() = 0;
   // At the start of a recording with live translation into `language`: binds `note` to the signed-in
   // account and the chosen workspace and returns true, or returns false when there is no model,
@@ -69,6 +71,9 @@ public:
   virtual QCoro::Task<void> syncLiveNote(QString noteID, bool translate) = 0;
   // Cancels a sign-in in progress (the user's "로그인 취소", and shutdown), without waiting.
   virtual void cancelSignIn() = 0;
+  // The program is ending: cloud work has `wait` more to finish, then what still runs is cancelled.
+  // A sync cancelled or refused from then on marks its note, and the next start runs it again.
+  virtual void windDown(std::chrono::milliseconds wait) = 0;
 
   // The user's commands. Pairs this desktop with an account through the browser.
   virtual void signIn() = 0;
@@ -124,6 +129,7 @@ public:
   bool bindLiveNote(NativeNote&, const QString&, bool) const override { return false; }
   QCoro::Task<void> syncLiveNote(QString, bool) override { co_return; }
   void cancelSignIn() override {}
+  void windDown(std::chrono::milliseconds) override {}
   void signIn() override {}
   QCoro::Task<void> signOut() override { co_return; }
   QCoro::Task<void> reloadWorkspaces() override { co_return; }

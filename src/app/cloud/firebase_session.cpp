@@ -225,12 +225,13 @@ QCoro::Task<std::string> FirebaseSession::refreshToken(StoredCredential credenti
 
 QCoro::Task<nlohmann::json> FirebaseSession::callable(std::string name, nlohmann::json data,
                                                       bool authenticated,
-                                                      std::optional<std::string> expectedUID) {
+                                                      std::optional<std::string> expectedUID,
+                                                      std::stop_token stop) {
   std::optional<std::string> bearer;
   if (authenticated) {
     bearer = co_await token(std::move(expectedUID));
   }
-  co_return co_await callFunction(std::move(name), std::move(data), std::move(bearer), {});
+  co_return co_await callFunction(std::move(name), std::move(data), std::move(bearer), std::move(stop));
 }
 
 QCoro::Task<nlohmann::json> FirebaseSession::callFunction(std::string name, nlohmann::json data,
@@ -243,12 +244,13 @@ QCoro::Task<nlohmann::json> FirebaseSession::callFunction(std::string name, nloh
 }
 
 QCoro::Task<nlohmann::json> FirebaseSession::firestore(std::string method, std::string path,
-                                                       std::optional<nlohmann::json> body, std::string uid) {
+                                                       std::optional<nlohmann::json> body, std::string uid,
+                                                       std::stop_token stop) {
   std::string bearer = co_await token(std::move(uid));
   QNetworkRequest request =
       CloudHttp::prepare(m_endpoints.document(path), std::move(bearer), body ? "application/json" : nullptr);
   const QByteArray bytes = body ? QByteArray::fromStdString(body->dump()) : QByteArray();
-  co_return co_await m_http.send(std::move(request), QByteArray::fromStdString(method), bytes);
+  co_return co_await m_http.send(std::move(request), QByteArray::fromStdString(method), bytes, std::move(stop));
 }
 
 QCoro::Task<std::optional<std::string>> FirebaseSession::readSecret() {

@@ -92,9 +92,11 @@ public:
 
   QCoro::Task<std::string> token(std::optional<std::string> expectedUID = std::nullopt) override;
   QCoro::Task<nlohmann::json> callable(std::string name, nlohmann::json data, bool authenticated,
-                                       std::optional<std::string> expectedUID = std::nullopt) override;
+                                       std::optional<std::string> expectedUID = std::nullopt,
+                                       std::stop_token stop = {}) override;
   QCoro::Task<nlohmann::json> firestore(std::string method, std::string path,
-                                        std::optional<nlohmann::json> body, std::string uid) override;
+                                        std::optional<nlohmann::json> body, std::string uid,
+                                        std::stop_token stop = {}) override;
 
 signals:
   // The signed-in account changed (signed in, restored, signed out).

@@ -5,10 +5,11 @@
 
 namespace sayloom {
 
-FirestoreClient::FirestoreClient(CloudSession& session) : m_session(&session) {}
+FirestoreClient::FirestoreClient(CloudSession& session, std::stop_token stop)
+    : m_session(&session), m_stop(std::move(stop)) {}
 
 QCoro::Task<nlohmann::json> FirestoreClient::get(std::string document, std::string uid) {
-  co_return co_await m_session->firestore("GET", "/" + document, std::nullopt, std::move(uid));
+  co_return co_await m_session->firestore("GET", "/" + document, std::nullopt, std::move(uid), m_stop);
 }
 
 QCoro::Task<std::vector<nlohmann::json>> FirestoreClient::documents(std::string collection, std::string uid) {
@@ -16,7 +17,7 @@ QCoro::Task<std::vector<nlohmann::json>> FirestoreClient::documents(std::string 
   std::string pageToken;
   do {
     const nlohmann::json answer = co_await m_session->firestore(
-        "GET", CloudProtocol::listPath(collection, pageToken), std::nullopt, uid);
+        "GET", CloudProtocol::listPath(collection, pageToken), std::nullopt, uid, m_stop);
     CloudProtocol::DocumentPage page = CloudProtocol::readDocumentPage(answer);
     all.insert(all.end(), std::make_move_iterator(page.documents.begin()),
                std::make_move_iterator(page.documents.end()));
@@ -27,7 +28,7 @@ QCoro::Task<std::vector<nlohmann::json>> FirestoreClient::documents(std::string 
 
 QCoro::Task<void> FirestoreClient::create(std::string document, nlohmann::json fields, std::string uid) {
   nlohmann::json body = CloudProtocol::createCommitBody(CloudContract::root, document, std::move(fields));
-  co_await m_session->firestore("POST", ":commit", std::move(body), std::move(uid));
+  co_await m_session->firestore("POST", ":commit", std::move(body), std::move(uid), m_stop);
 }
 
 QCoro::Task<void> FirestoreClient::patch(std::string document, CloudContract::PlainMap fields,
@@ -43,7 +44,7 @@ QCoro::Task<void> FirestoreClient::patch(std::string document, CloudContract::Pl
   }
   nlohmann::json body = {{"fields", CloudContract::fields(fields)}};
   co_await m_session->firestore("PATCH", CloudProtocol::patchPath(document, paths, stamp), std::move(body),
-                                std::move(uid));
+                                std::move(uid), m_stop);
 }
 
 }  // namespace sayloom

@@ -9,10 +9,11 @@
 // caller unchanged; nothing is retried. A refused precondition (the document exists on create,
 // or changed since `stamp` on patch) is a NativeError::http with the database's status.
 //
-// Thread contract: main thread only; holds nothing but the session.
+// Thread contract: main thread only; holds nothing but the session and the stop token.
 #include <QCoroTask>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,8 @@ class CloudSession;
 
 class FirestoreClient {
 public:
-  explicit FirestoreClient(CloudSession& session);
+  // Every request ends with Cancelled once `stop` is signalled.
+  explicit FirestoreClient(CloudSession& session, std::stop_token stop = {});
 
   // The document object ("name", "fields", "updateTime", ...).
   QCoro::Task<nlohmann::json> get(std::string document, std::string uid);
@@ -45,6 +47,7 @@ public:
 
 private:
   CloudSession* m_session;
+  std::stop_token m_stop;
 };
 
 }  // namespace sayloom

@@ -125,8 +125,10 @@ QCoro::Task<void> RecognitionQueue::worker(QString noteID, std::stop_token stop)
   if (holdsNoteLock(noteID)) {
     m_recoveryLock.release();
   }
-  setRecognizing(false);
+  // What follows the end (the final upload) begins before `recognizing` clears, so that the model
+  // never looks idle in between.
   emit drained(noteID);
+  setRecognizing(false);
 }
 
 QCoro::Task<void> RecognitionQueue::recover(QString noteID, std::function<bool()> busy, RecordingLock lock) {
