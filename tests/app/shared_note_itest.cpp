@@ -21,6 +21,7 @@ public:
   bool bindLiveNote(NativeNote&, const QString&, bool) const override { return false; }
   QCoro::Task<void> syncLiveNote(QString, bool) override { co_return; }
   void cancelSignIn() override {}
+  void windDown(std::chrono::milliseconds) override {}
   void signIn() override {}
   QCoro::Task<void> signOut() override { co_return; }
   QCoro::Task<void> reloadWorkspaces() override { co_return; }

@@ -196,6 +196,19 @@ QCoro::Task<void> AccountCloudSync::owe(QString noteID, bool translate) {
   }
 }
 
+QCoro::Task<void> AccountCloudSync::keepSynced(QString noteID, NativeNote synced) {
+  NoteLibrary& library = m_context->library;
+  // The recording may have moved on during the sync: nothing recorded meanwhile is lost.
+  NativeNote* current = library.find(noteID);
+  NativeNote merged = current != nullptr ? CloudNotes::mergeLocal(synced, *current) : std::move(synced);
+  merged.cloudSyncPending.reset();
+  if (current != nullptr) {
+    *current = merged;
+    library.markChanged(noteID);
+  }
+  co_await library.save(merged);
+}
+
 QCoro::Task<void> AccountCloudSync::resumeOwed() {
   NoteLibrary& library = m_context->library;
   AppStatus& status = m_context->status;
@@ -217,15 +230,8 @@ QCoro::Task<void> AccountCloudSync::resumeOwed() {
     }
     bool failed = false;
     try {
-      const NativeNote synced = co_await runSync(*note, *chosen, *note->cloudSyncPending);
-      NativeNote* current = library.find(id);
-      NativeNote merged = current != nullptr ? CloudNotes::mergeLocal(synced, *current) : synced;
-      merged.cloudSyncPending.reset();
-      if (current != nullptr) {
-        *current = merged;
-        library.markChanged(id);
-      }
-      co_await library.save(merged);
+      NativeNote synced = co_await runSync(*note, *chosen, *note->cloudSyncPending);
+      co_await keepSynced(id, std::move(synced));
     } catch (...) {
       // A failed sync keeps its mark (the service saved the note with it) for the next start.
       status.warnCurrentException();
@@ -320,16 +326,8 @@ QCoro::Task<void> AccountCloudSync::syncLiveNote(QString noteID, bool translate)
   QString failure;
   bool cancelled = false;
   try {
-    const NativeNote synced = co_await runSync(*note, target, translate);
-    // The recording may have moved on during the sync: nothing recorded meanwhile is lost.
-    NativeNote* current = library.find(noteID);
-    NativeNote merged = current != nullptr ? CloudNotes::mergeLocal(synced, *current) : synced;
-    merged.cloudSyncPending.reset();
-    if (current != nullptr) {
-      *current = merged;
-      library.markChanged(noteID);
-    }
-    co_await library.save(merged);
+    NativeNote synced = co_await runSync(*note, target, translate);
+    co_await keepSynced(noteID, std::move(synced));
     m_context->refreshOverlays();
     co_return;
   } catch (...) {

@@ -65,6 +65,8 @@ private:
   void announceSyncEnded();
   // Marks note `noteID` (as stored, with what was recorded meanwhile) for a sync at the next start.
   QCoro::Task<void> owe(QString noteID, bool translate);
+  // Keeps a synced note: merged with what was recorded meanwhile, no longer owed, saved.
+  QCoro::Task<void> keepSynced(QString noteID, NativeNote synced);
   // Runs the syncs marked on the notes, one after another, keeping the model busy meanwhile.
   QCoro::Task<void> resumeOwed();
   // Lists the workspaces and chooses the first, unless the account went meanwhile; throws the

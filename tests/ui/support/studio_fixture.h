@@ -63,6 +63,7 @@ public:
   QCoro::Task<bool> restore() override { co_return true; }
   bool bindLiveNote(NativeNote&, const QString&, bool) const override { return false; }
   QCoro::Task<void> syncLiveNote(QString, bool) override { co_return; }
+  void windDown(std::chrono::milliseconds) override {}
   void cancelSignIn() override {
     calls.push_back("cancelSignIn");
     setSigningIn(false);
