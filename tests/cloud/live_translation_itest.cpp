@@ -240,7 +240,7 @@ TEST_F(LiveTranslationTest, ALocalSaveFailureAfterALiveSyncStopsOnlyTheTranslati
   std::optional<FileSizeLimit> noWrites;
   bool injected = false;
   int warnings = 0;
-  QObject::connect(&model.library(), &NoteLibrary::notesChanged, [&] {
+  QObject::connect(&model.library(), &NoteLibrary::noteChanged, [&] {
     const NativeNote* note = model.library().find(id);
     if (!injected && note != nullptr && !note->segments.empty() && !note->segments[0].translation.empty()) {
       injected = true;
