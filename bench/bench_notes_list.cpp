@@ -7,7 +7,7 @@
 //                     parse each with nlohmann::json, nothing more.
 // ratio notes_list = CPU time of BM_NotesList / CPU time of BM_BareJsonParse, measured in the same
 // run. It is the price of the store's checks and typed values over the bare parse the store cannot
-// avoid. Lower is better; target <= 1.3.
+// avoid. Lower is better; target <= 1.1.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -98,16 +98,18 @@ void BM_BareJsonParse(benchmark::State& state) {
   }
 }
 
-BENCHMARK(BM_BareJsonParse)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_NotesList)->Unit(benchmark::kMillisecond);
+// A fixed count of runs, not a minimum time: one run of each side fits the short minimum the
+// benchmark script gives, and a single run decided the ratio by chance.
+BENCHMARK(BM_BareJsonParse)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_NotesList)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   folder();  // written once, before any timing
   return sayloom::bench::runAndReport(argc, argv, [](const sayloom::bench::Measurements& m) {
-    const auto list = m.find("BM_NotesList");
-    const auto bare = m.find("BM_BareJsonParse");
+    const auto list = m.find("BM_NotesList/iterations:5");
+    const auto bare = m.find("BM_BareJsonParse/iterations:5");
     if (list == m.end() || bare == m.end() || bare->second.cpuSecondsPerIteration <= 0) {
       std::fprintf(stderr, "notes_list: missing measurement\n");
       return;
