@@ -14,22 +14,13 @@ const QString heldElsewhere =
     QStringLiteral("이 노트는 지금 다른 프로그램(sayloom-cli)이 녹음하거나 복구하고 있습니다. 끝난 뒤 다시 시도해 주세요.");
 
 // The cloud seam, remembering the note each cloud save was asked for.
-class UploadingCloud final : public CloudSync {
+class UploadingCloud final : public LocalOnlyCloud {
 public:
   void attach(CloudContext context) override { m_library = &context.library; }
-  QCoro::Task<bool> restore() override { co_return true; }
-  bool bindLiveNote(NativeNote&, const QString&, bool) const override { return false; }
-  QCoro::Task<void> syncLiveNote(QString, bool) override { co_return; }
-  void cancelSignIn() override {}
-  void windDown(std::chrono::milliseconds) override {}
-  void signIn() override {}
-  QCoro::Task<void> signOut() override { co_return; }
-  QCoro::Task<void> reloadWorkspaces() override { co_return; }
   QCoro::Task<void> syncSelected(bool) override {
     uploaded.push_back(*m_library->selectedNote());
     co_return;
   }
-  void openWebNote() override {}
 
   std::vector<NativeNote> uploaded;
 

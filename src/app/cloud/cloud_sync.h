@@ -120,8 +120,9 @@ private:
   std::vector<CloudWorkspace> m_workspaces;
 };
 
-// No account: live translation is never possible and nothing is synced.
-class LocalOnlyCloud final : public CloudSync {
+// No account: live translation is never possible and nothing is synced. Tests derive from it to
+// stand in for one command.
+class LocalOnlyCloud : public CloudSync {
   Q_OBJECT
 public:
   using CloudSync::CloudSync;
