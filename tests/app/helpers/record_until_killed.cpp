@@ -10,6 +10,7 @@
 //   sayloom_record_until_killed --export <note id> <destination>
 //       Prints "exporting", exports the note's audio to the destination, then prints "exported" (or
 //       "failed <text>").
+// Every warning the model shows is written to standard error.
 // The program ends when it is killed or its standard input closes.
 #include <unistd.h>
 
@@ -102,6 +103,12 @@ int main(int argc, char** argv) {
   QObject::connect(&model.recognition(), &sayloom::RecognitionQueue::recognizingChanged, &model, [&model] {
     if (!model.recognition().recognizing() && !model.session().recording()) {
       say(QStringLiteral("idle"));
+    }
+  });
+  // Warnings go to standard error, which the tests forward, so that a failed run says why.
+  QObject::connect(&model.appStatus(), &sayloom::AppStatus::warningChanged, &model, [&model] {
+    if (const auto& warning = model.appStatus().warning()) {
+      std::fprintf(stderr, "warning: %s\n", warning->toUtf8().constData());
     }
   });
   QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
