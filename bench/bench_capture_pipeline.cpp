@@ -12,7 +12,7 @@
 #include <numbers>
 #include <vector>
 
-#include "app/audio_capture.h"
+#include "app/recording/audio_capture.h"
 #include "platform/soxr_resampler.h"
 #include "ratio.h"
 #include "support/temp_dir.h"

@@ -1,7 +1,7 @@
-// Refreshing the caption windows with a new caption.
+// Refreshing the overlay windows with a new caption.
 //
 // Eight enabled presets (the four built-ins and a copy of each with other colours and alignment),
-// each with its caption window, 520 × 240 points. Each iteration has a new caption. Then:
+// each with its overlay window, 520 × 240 points. Each iteration has a new caption. Then:
 //   BM_OverlayUpdate   OverlayCoordinator::update with the eight presets and the new caption, and
 //                      the event loop until the eight windows have been repainted (on the display
 //                      the program runs on: the test services' X display, else the offscreen
@@ -26,8 +26,8 @@
 #include "ratio.h"
 #include "ui/captions/caption_renderer.h"
 #include "ui/captions/caption_view.h"
-#include "ui/overlay/overlay_coordinator.h"
-#include "ui/overlay/overlay_panel.h"
+#include "ui/overlays/overlay_coordinator.h"
+#include "ui/overlays/overlay_panel.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/whisper_recognition_service.h"
+#include "app/recognition/whisper_recognition_service.h"
 #include "core/chunk_files.h"
 #include "core/wave.h"
 #include "ratio.h"

@@ -2,7 +2,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-#include "app/self_test.h"
+#include "app/self_test/self_test.h"
 #include "platform/process_guard.h"
 #include "ui/shell/application_shell.h"
 

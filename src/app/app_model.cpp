@@ -2,15 +2,15 @@
 #include "app/app_model.h"
 
 #include "app/app_status.h"
-#include "app/audio_capture.h"
-#include "app/cloud/cloud_sync.h"
+#include "app/recording/audio_capture.h"
+#include "app/cloud/cloud_access.h"
 #include "app/export/note_exporter.h"
-#include "app/model/model_installer.h"
+#include "app/speech_model/model_installer.h"
 #include "app/notes/note_library.h"
-#include "app/overlays/caption_overlays.h"
+#include "app/overlays/overlays.h"
 #include "app/presets/preset_editor.h"
 #include "app/recognition/recognition_queue.h"
-#include "app/serial_worker.h"
+#include "app/concurrency/serial_worker.h"
 #include "app/settings/user_settings.h"
 #include "core/data_paths.h"
 #include "core/legacy_migration.h"
@@ -46,18 +46,18 @@ AppModel::AppModel(AppServices services, QObject* parent, StartupProbe probe)
   m_exporter = std::make_unique<NoteExporter>(*m_library, *m_session, *m_status, m_services.saveDialog.get());
   m_presetEditor = std::make_unique<PresetEditor>(root, *m_status, m_services.openDialog.get(),
                                                   m_services.saveDialog.get());
-  m_overlays = std::make_unique<CaptionOverlays>(std::move(m_services.overlays));
+  m_overlays = std::make_unique<Overlays>(std::move(m_services.overlays));
   m_cloud->attach({*m_library, *m_status, [this] { return busy(); },
                    [this] { return m_session->translationLanguage(); }, [this] { refreshOverlays(); }});
 
   // The captions follow every change of what they show.
   connect(m_presetEditor.get(), &PresetEditor::presetsChanged, this, &AppModel::refreshOverlays);
   connect(m_library.get(), &NoteLibrary::selectedNoteIDChanged, this, &AppModel::refreshOverlays);
-  connect(m_overlays.get(), &CaptionOverlays::hiddenChanged, this, &AppModel::refreshOverlays);
+  connect(m_overlays.get(), &Overlays::hiddenChanged, this, &AppModel::refreshOverlays);
   connect(m_session.get(), &RecordingSession::started, this, &AppModel::refreshOverlays);
   // What the windows report, and the shortcut following its setting.
-  connect(m_overlays.get(), &CaptionOverlays::frameChanged, this, &AppModel::recordLayout);
-  connect(m_overlays.get(), &CaptionOverlays::shortcutPressed, this, &AppModel::toggleHidden);
+  connect(m_overlays.get(), &Overlays::frameChanged, this, &AppModel::recordLayout);
+  connect(m_overlays.get(), &Overlays::shortcutPressed, this, &AppModel::toggleHidden);
   connect(m_settings.get(), &UserSettings::shortcutChanged, this, &AppModel::configureShortcut);
   connect(m_session.get(), &RecordingSession::stopped, this, [this](const QString& noteID) {
     if (!m_recognition->recognizing()) {
@@ -149,7 +149,7 @@ QCoro::Task<void> AppModel::load(std::stop_token stop) {
     co_return !stop.stop_requested();
   };
 
-  // The caption windows and their shortcut come alive once the presets and their window frames are
+  // The overlay windows and their shortcut come alive once the presets and their window frames are
   // known, whatever a later step meets: a failed account restore must not keep them off.
   const auto enableCaptions = [this] {
     configureShortcut();

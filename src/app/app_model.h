@@ -9,11 +9,11 @@
 //   session()        the next recording, recording, level, displays app/recording/recording_session.h
 //   recognition()    the recognition queue and recovery            app/recognition/recognition_queue.h
 //   exporter()       WAV, transcript and subtitle export           app/export/note_exporter.h
-//   modelInstaller() the speech model and its download             app/model/model_installer.h
+//   modelInstaller() the speech model and its download             app/speech_model/model_installer.h
 //   presetEditor()   presets, undo and redo, window frames         app/presets/preset_editor.h
 //   settings()       cpuOnly and the overlay shortcut              app/settings/user_settings.h
-//   overlays()       hidden, edit mode, the caption windows        app/overlays/caption_overlays.h
-//   cloud()          the account and the chosen workspace          app/cloud/cloud_sync.h
+//   overlays()       hidden, edit mode, the overlay windows        app/overlays/overlays.h
+//   cloud()          the account and the chosen workspace          app/cloud/cloud_access.h
 //
 // Thread contract: lives on the main thread and is only touched there; see each part's header.
 // Lifetime: made once, lives for the whole process. Await `shutdown` before destroying it.
@@ -25,7 +25,7 @@
 #include <stop_token>
 
 #include "app/app_services.h"
-#include "app/task_handle.h"
+#include "app/concurrency/task_handle.h"
 #include "core/overlay_geometry.h"
 #include "core/recording_lock.h"
 #include "core/subtitle_export.h"
@@ -33,7 +33,7 @@
 namespace sayloom {
 
 class AppStatus;
-class CaptionOverlays;
+class Overlays;
 class ModelInstaller;
 class NoteExporter;
 class NoteLibrary;
@@ -62,8 +62,8 @@ public:
   ModelInstaller& modelInstaller() { return *m_modelInstaller; }
   PresetEditor& presetEditor() { return *m_presetEditor; }
   UserSettings& settings() { return *m_settings; }
-  CaptionOverlays& overlays() { return *m_overlays; }
-  CloudSync& cloud() { return *m_cloud; }
+  Overlays& overlays() { return *m_overlays; }
+  CloudAccess& cloud() { return *m_cloud; }
 
   // --- start-up and shutdown ----------------------------------------------------------------
   // Completes when the start-up begun by the constructor has ended.
@@ -107,10 +107,10 @@ public:
   // the setting changes); a refusal becomes the warning.
   void configureShortcut();
 
-  // --- caption windows ------------------------------------------------------------------------
-  // From a caption window: the user moved or resized preset `presetID`'s window to `frame`.
+  // --- overlay windows ------------------------------------------------------------------------
+  // From a overlay window: the user moved or resized preset `presetID`'s window to `frame`.
   void recordLayout(const QString& presetID, const Rect& frame);
-  // Brings the caption windows in line with the presets and shows the newest caption of the note
+  // Brings the overlay windows in line with the presets and shows the newest caption of the note
   // being recorded, or else of the selected note. Nothing is shown before the start-up has read
   // the presets (or failed to) and the window frames, and then the notes unless the presets failed.
   void refreshOverlays();
@@ -131,14 +131,14 @@ private:
   AppServices m_services;
   StartupProbe m_probe;
   bool m_shuttingDown = false;
-  bool m_captionsLoaded = false;  // the start-up has reached the caption windows
+  bool m_captionsLoaded = false;  // the start-up has reached the overlay windows
   bool m_noteCommandStarting = false;  // a recovery or cloud save is reading its note again
 
   // Parts, in the order they are made; each may use those made before it.
   std::unique_ptr<AppStatus> m_status;
   std::unique_ptr<platform::SettingsStore> m_settingsStore;
   std::unique_ptr<UserSettings> m_settings;
-  std::unique_ptr<CloudSync> m_cloud;
+  std::unique_ptr<CloudAccess> m_cloud;
   std::unique_ptr<NoteLibrary> m_library;
   std::unique_ptr<WhisperRecognitionService> m_recognizer;
   std::unique_ptr<ModelInstaller> m_modelInstaller;
@@ -146,7 +146,7 @@ private:
   std::unique_ptr<RecordingSession> m_session;
   std::unique_ptr<NoteExporter> m_exporter;
   std::unique_ptr<PresetEditor> m_presetEditor;
-  std::unique_ptr<CaptionOverlays> m_overlays;
+  std::unique_ptr<Overlays> m_overlays;
 
   TaskHandle m_loadTask;
 };

@@ -1,9 +1,9 @@
 // The desktop's defaults for the pieces the application model reaches.
 #include "app/app_services.h"
 
-#include "app/audio_capture.h"
-#include "app/cloud/account_cloud_sync.h"
-#include "app/cloud/cloud_sync.h"
+#include "app/recording/audio_capture.h"
+#include "app/cloud/account_cloud_access.h"
+#include "app/cloud/cloud_access.h"
 #include "platform/logind_sleep_watcher.h"
 #include "platform/web_browser.h"
 
@@ -20,8 +20,8 @@ AppServices AppServices::platformDefaults() {
   services.displayList = std::make_unique<platform::DesktopDisplayList>();
   services.settings = std::make_unique<platform::DesktopSettingsStore>();
   services.makeCapture = [] { return std::make_unique<AudioCapture>(); };
-  services.cloud = std::make_unique<AccountCloudSync>(
-      FirebaseAccount::forThisDesktop(), std::make_unique<platform::DesktopWebBrowser>());
+  services.cloud = std::make_unique<AccountCloudAccess>(
+      FirebaseAccountLink::forThisDesktop(), std::make_unique<platform::DesktopWebBrowser>());
   return services;
 }
 

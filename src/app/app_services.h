@@ -5,10 +5,10 @@
 #include <chrono>
 #include <memory>
 
-#include "app/model_downloader.h"
-#include "app/overlay_windows.h"
+#include "app/speech_model/model_downloader.h"
+#include "app/overlays/overlay_windows.h"
 #include "app/recording/recording_session.h"
-#include "app/whisper_recognition_service.h"
+#include "app/recognition/whisper_recognition_service.h"
 #include "platform/display_list.h"
 #include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
@@ -17,7 +17,7 @@
 
 namespace sayloom {
 
-class CloudSync;
+class CloudAccess;
 
 struct AppServices {
   // Announces sleep and holds it back while a recording is stopped and saved.
@@ -28,14 +28,14 @@ struct AppServices {
   std::unique_ptr<platform::DisplayList> displayList;
   // Asks for a preset file to import.
   std::unique_ptr<platform::OpenDialog> openDialog;
-  // The caption windows; made by the window layer, none without one.
+  // The overlay windows; made by the window layer, none without one.
   std::unique_ptr<OverlayWindows> overlays;
   // The user's settings; kept in memory when null.
   std::unique_ptr<platform::SettingsStore> settings;
   // Makes each recording's capture; recordings cannot start without it.
   CaptureFactory makeCapture;
   // The account and cloud sync; nothing leaves the machine when null.
-  std::unique_ptr<CloudSync> cloud;
+  std::unique_ptr<CloudAccess> cloud;
   // Where the engine and the model are, and where the model comes from (read from the environment
   // when the services are made).
   WhisperRecognitionService::Settings recognition = WhisperRecognitionService::Settings::fromEnvironment();

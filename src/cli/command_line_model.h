@@ -2,7 +2,7 @@
 // The parts of the application model that sayloom-cli records with, made and wired the way the
 // application makes them: the note library, the speech engine, the model installer, the
 // recognition queue and the recording session, on the application's data folder, engine, model
-// and sleep rule (logind). No presets, caption windows or account: the application's own files
+// and sleep rule (logind). No presets, overlay windows or account: the application's own files
 // stay untouched and nothing leaves the machine.
 //
 // Thread contract: main thread only, like the parts it holds.
@@ -14,7 +14,7 @@
 
 namespace sayloom {
 class AppStatus;
-class CloudSync;
+class CloudAccess;
 class ModelInstaller;
 class NoteLibrary;
 class RecognitionQueue;
@@ -64,7 +64,7 @@ private:
   std::unique_ptr<AppStatus> m_status;
   std::unique_ptr<platform::SettingsStore> m_settingsStore;
   std::unique_ptr<UserSettings> m_settings;
-  std::unique_ptr<CloudSync> m_cloud;
+  std::unique_ptr<CloudAccess> m_cloud;
   std::unique_ptr<NoteLibrary> m_library;
   std::unique_ptr<WhisperRecognitionService> m_recognizer;
   std::unique_ptr<ModelInstaller> m_modelInstaller;

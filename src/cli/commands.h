@@ -26,7 +26,7 @@ QCoro::Task<void> transcribe(const Invocation& invocation);
 // commands_record.cpp
 QCoro::Task<void> record(const Invocation& invocation);
 
-// commands_model.cpp
+// commands_speech_model.cpp
 QCoro::Task<void> modelDownload(const Invocation& invocation);
 QCoro::Task<void> modelCheck(const Invocation& invocation);
 

@@ -2,7 +2,7 @@
 // the way the application's own exports write them.
 #include <filesystem>
 
-#include "app/serial_worker.h"
+#include "app/concurrency/serial_worker.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "core/atomic_file.h"

@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/engine_config.h"
-#include "app/model_downloader.h"
+#include "app/recognition/engine_config.h"
+#include "app/speech_model/model_downloader.h"
 #include "app/recognition/recognition_queue.h"
 #include "app/recognition/sound_file_transcriber.h"
-#include "app/whisper_recognition_service.h"
+#include "app/recognition/whisper_recognition_service.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/progress_bar.h"

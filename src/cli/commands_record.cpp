@@ -13,8 +13,8 @@
 #include <stop_token>
 
 #include "app/app_status.h"
-#include "app/model/model_installer.h"
-#include "app/model_downloader.h"
+#include "app/speech_model/model_installer.h"
+#include "app/speech_model/model_downloader.h"
 #include "app/notes/note_library.h"
 #include "app/recognition/recognition_queue.h"
 #include "app/recording/recording_session.h"

@@ -1,5 +1,5 @@
 #pragma once
-// Where each caption window stands: one stored frame per preset Id, kept in "layout-macos.json" in
+// Where each overlay window stands: one stored frame per preset Id, kept in "layout-macos.json" in
 // the data directory. Entries are added or replaced, never removed. Plain values and stateless
 // functions; any thread.
 #include <filesystem>

@@ -1,5 +1,5 @@
 #pragma once
-// Geometry of caption windows in global screen coordinates: points, origin at the bottom-left
+// Geometry of overlay windows in global screen coordinates: points, origin at the bottom-left
 // corner of the primary screen, y growing upwards (the ui layer converts from and to Qt's
 // top-left convention). Pure functions; any thread.
 #include <cstdint>
@@ -25,7 +25,7 @@ struct ScreenInfo {
 
 namespace OverlayGeometry {
 
-// Smallest caption window; equals the lower bounds of a preset's Width and Height.
+// Smallest overlay window; equals the lower bounds of a preset's Width and Height.
 inline constexpr double minWidth = 240;
 inline constexpr double minHeight = 100;
 
@@ -37,7 +37,7 @@ std::vector<Rect> visibleFrames(const std::vector<ScreenInfo>& screens);
 // frame is returned unchanged.
 Rect clamp(const Rect& frame, const std::vector<Rect>& screens);
 
-// How close to an edge of a caption window a press must land to drag that edge.
+// How close to an edge of a overlay window a press must land to drag that edge.
 inline constexpr double edgeZone = 18;
 
 // The edges a drag moves; none moves the whole window.
@@ -60,7 +60,7 @@ DragEdges dragEdges(double x, double y, double width, double height);
 // are set, the right edge decides the position and width, the top edge the height). The result is clamped onto `screens`.
 Rect dragFrame(const Rect& start, double dx, double dy, DragEdges edges, const std::vector<Rect>& screens);
 
-// The frame of a new caption window for `preset`: its layout entry when there is one with finite
+// The frame of a new overlay window for `preset`: its layout entry when there is one with finite
 // values, otherwise centred 80 points above the bottom of the main screen's visible frame (a
 // 1440 × 900 area at the origin without a main screen) at the preset's size; then clamped to the
 // visible frames of `screens`.

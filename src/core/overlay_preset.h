@@ -1,5 +1,5 @@
 #pragma once
-// The overlay preset: the look, content and size of one caption window, with the rules that force
+// The overlay preset: the look, content and size of one overlay window, with the rules that force
 // every field into range, the built-in presets and the colour text format. Plain values compared
 // field by field. Character counts in the rules are user-perceived characters (grapheme clusters).
 #include <nlohmann/json.hpp>

@@ -4,7 +4,7 @@
 
 #include "ui/dialogs/file_open_dialog.h"
 #include "ui/dialogs/file_save_dialog.h"
-#include "ui/overlay/overlay_coordinator.h"
+#include "ui/overlays/overlay_coordinator.h"
 
 namespace sayloom::ui {
 

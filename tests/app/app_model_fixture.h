@@ -17,16 +17,16 @@
 
 #include "app/app_model.h"
 #include "app/app_status.h"
-#include "app/cloud/cloud_sync.h"
-#include "app/overlay_windows.h"
+#include "app/cloud/cloud_access.h"
+#include "app/overlays/overlay_windows.h"
 #include "app/export/note_exporter.h"
-#include "app/model/model_installer.h"
+#include "app/speech_model/model_installer.h"
 #include "app/notes/note_library.h"
 #include "app/presets/preset_editor.h"
 #include "app/recognition/recognition_queue.h"
 #include "app/recording/recording_session.h"
 #include "app/settings/user_settings.h"
-#include "app/audio_capture.h"
+#include "app/recording/audio_capture.h"
 #include "core/native_error.h"
 #include "platform/display_list.h"
 #include "platform/save_dialog.h"
@@ -194,8 +194,8 @@ protected:
   ScopedEnv m_log;
   std::optional<ScopedEnv> m_engineJson;
   std::optional<ScopedEnv> m_wrappedEngine;
-  // Given to the next model when set (an account's cloud part, caption windows).
-  std::unique_ptr<CloudSync> m_cloud;
+  // Given to the next model when set (an account's cloud part, overlay windows).
+  std::unique_ptr<CloudAccess> m_cloud;
   std::unique_ptr<OverlayWindows> m_overlays;
   // How long the next model's shutdown waits for cloud work.
   std::chrono::milliseconds m_cloudShutdownWait = AppServices().cloudShutdownWait;

@@ -1,8 +1,8 @@
-// The application model driving the caption windows: the global shortcut from the setting and
+// The application model driving the overlay windows: the global shortcut from the setting and
 // its refusal, the toggle, edit mode and recovery from the menu, and the frames the windows report.
-#include "app/cloud/account_cloud_sync.h"
-#include "app/cloud/account_session.h"
-#include "app/overlays/caption_overlays.h"
+#include "app/cloud/account_cloud_access.h"
+#include "app/cloud/account_link.h"
+#include "app/overlays/overlays.h"
 #include "app_model_fixture.h"
 #include "platform/secret_store.h"
 #include "platform/web_browser.h"
@@ -31,7 +31,7 @@ public:
 
 class OverlayWiringTest : public AppModelTest {
 protected:
-  AppModel& makeOverlayModel(int storedShortcut, bool refuse = false, std::unique_ptr<CloudSync> cloud = nullptr) {
+  AppModel& makeOverlayModel(int storedShortcut, bool refuse = false, std::unique_ptr<CloudAccess> cloud = nullptr) {
     AppServices services;
     auto settings = std::make_unique<platform::MemorySettingsStore>();
     if (storedShortcut >= 0) {
@@ -52,7 +52,7 @@ protected:
 };
 
 TEST_F(OverlayWiringTest, AFailedAccountRestoreLeavesTheCaptionWindowsAndTheirShortcutWorking) {
-  auto cloud = std::make_unique<AccountCloudSync>(std::make_unique<FirebaseAccount>(std::make_unique<UnreadableKeyring>()),
+  auto cloud = std::make_unique<AccountCloudAccess>(std::make_unique<FirebaseAccountLink>(std::make_unique<UnreadableKeyring>()),
                                                   std::make_unique<NoBrowser>());
   NativeNote note;
   note.segments.push_back(TranscriptEntry{.text = "마지막 자막", .endTimeMs = 1000});

@@ -79,7 +79,7 @@ TEST_F(PresetEditingTest, QuickEditsFormOneUndoStepAndValuesAreNormalised) {
     fontSize.set(26 + 5 * i);  // ends at 126
   }
   EXPECT_EQ(fontSize.get(), 96);
-  EXPECT_EQ(m_overlays->shownPresets.front().FontSize, 96) << "the caption windows follow each edit";
+  EXPECT_EQ(m_overlays->shownPresets.front().FontSize, 96) << "the overlay windows follow each edit";
   EXPECT_EQ(m_overlays->shownOriginal, QStringLiteral("녹음을 시작하면 자막이 여기에 표시됩니다."));
 
   model.undo();

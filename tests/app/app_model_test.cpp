@@ -13,9 +13,9 @@
 #include <nlohmann/json.hpp>
 
 #include "app/app_model_fixture.h"
-#include "app/main_thread.h"
-#include "app/self_test.h"
-#include "app/serial_worker.h"
+#include "app/concurrency/main_thread.h"
+#include "app/self_test/self_test.h"
+#include "app/concurrency/serial_worker.h"
 #include "core/atomic_file.h"
 #include "core/data_paths.h"
 

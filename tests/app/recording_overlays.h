@@ -1,7 +1,7 @@
 #pragma once
-// A stand-in for the caption windows that records what the model asks of them, and lets a test
+// A stand-in for the overlay windows that records what the model asks of them, and lets a test
 // report a frame or press the shortcut as the windows would.
-#include "app/overlay_windows.h"
+#include "app/overlays/overlay_windows.h"
 
 namespace sayloom::test {
 

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/audio_capture.h"
+#include "app/recording/audio_capture.h"
 #include "platform/audio_source.h"
 #include "platform/resampler.h"
 

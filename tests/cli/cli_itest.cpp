@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/app_model_fixture.h"
-#include "app/model_downloader.h"
+#include "app/speech_model/model_downloader.h"
 #include "app/recognition/sound_file_transcriber.h"
 #include "core/preset_document.h"
 #include "core/recording_lock.h"

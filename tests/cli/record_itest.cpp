@@ -16,7 +16,7 @@
 #include <sstream>
 
 #include "app/app_model_fixture.h"
-#include "app/model_downloader.h"
+#include "app/speech_model/model_downloader.h"
 #include "core/chunk_files.h"
 #include "core/recording_lock.h"
 #include "support/program_run.h"

@@ -7,7 +7,7 @@
 // happened in the parent, clang's aborts. Qt falls back to fork(), which the sanitizer handles,
 // when the kernel does not know pidfds; this answers its probe (waitid with P_PIDFD) that way.
 // Include it once, in a test program's main file.
-#include "app/thread_handoff.h"
+#include "app/concurrency/thread_handoff.h"
 
 #ifdef SAYLOOM_TSAN
 #include <dlfcn.h>

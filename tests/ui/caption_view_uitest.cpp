@@ -24,7 +24,7 @@ protected:
   test::ScopedEnv m_bus{"DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (m_dir / "no-bus").string()).c_str()};
   test::ScopedEnv m_gsettings{"GSETTINGS_BACKEND", "memory"};
   platform::AccessibilitySettings m_accessibility;
-  // Translucent, as a caption window holds it, so that what it draws is all there is.
+  // Translucent, as a overlay window holds it, so that what it draws is all there is.
   CaptionView m_view{m_accessibility};
 
   CaptionViewTest() { m_view.setAttribute(Qt::WA_TranslucentBackground); }

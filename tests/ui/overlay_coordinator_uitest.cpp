@@ -1,4 +1,4 @@
-// The caption windows on a real X display with a window manager: windows following the presets,
+// The overlay windows on a real X display with a window manager: windows following the presets,
 // stacking, workspaces, click-through, edit mode by holding Alt+Super, dragging, recovery after a
 // screen change and the global shortcut.
 #include <gtest/gtest.h>
@@ -9,10 +9,10 @@
 
 #include "desktop_session.h"
 #include "platform/screen_geometry.h"
-#include "ui/overlay/overlay_coordinator.h"
-#include "ui/overlay/overlay_handles.h"
-#include "ui/overlay/overlay_panel.h"
-#include "ui/overlay/x11_hot_key.h"
+#include "ui/overlays/overlay_coordinator.h"
+#include "ui/overlays/overlay_handles.h"
+#include "ui/overlays/overlay_panel.h"
+#include "ui/overlays/x11_hot_key.h"
 
 namespace sayloom {
 

@@ -1,4 +1,4 @@
-// The application model with the real caption windows on the test display: a dragged window's
+// The application model with the real overlay windows on the test display: a dragged window's
 // frame reaches layout-macos.json and the window opens there at the next start; the global
 // shortcut hides and shows the windows, and a key another program holds gives the warning.
 #include <gtest/gtest.h>
@@ -8,15 +8,15 @@
 
 #include "app/app_model.h"
 #include "app/app_status.h"
-#include "app/overlays/caption_overlays.h"
+#include "app/overlays/overlays.h"
 #include "app/presets/preset_editor.h"
 #include "app/settings/user_settings.h"
 #include "desktop_session.h"
 #include "platform/screen_geometry.h"
 #include "support/temp_dir.h"
-#include "ui/overlay/overlay_coordinator.h"
-#include "ui/overlay/overlay_panel.h"
-#include "ui/overlay/x11_hot_key.h"
+#include "ui/overlays/overlay_coordinator.h"
+#include "ui/overlays/overlay_panel.h"
+#include "ui/overlays/x11_hot_key.h"
 
 namespace sayloom {
 namespace {
@@ -36,7 +36,7 @@ protected:
 
   void TearDown() override { stop(); }
 
-  // Starts the model with the real caption windows and waits for its start-up.
+  // Starts the model with the real overlay windows and waits for its start-up.
   AppModel& start() {
     AppServices services;
     auto coordinator = std::make_unique<ui::OverlayCoordinator>();

@@ -1,4 +1,4 @@
-// Caption windows when the screen configuration changes: the test display's only screen is made
+// Overlay windows when the screen configuration changes: the test display's only screen is made
 // smaller through RandR, as when the screen that held a window goes away, and grows back after.
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 
 #include "desktop_session.h"
 #include "platform/screen_geometry.h"
-#include "ui/overlay/overlay_coordinator.h"
-#include "ui/overlay/overlay_panel.h"
+#include "ui/overlays/overlay_coordinator.h"
+#include "ui/overlays/overlay_panel.h"
 
 // Xlib last: its macros would clash with Qt's names.
 #include <X11/Xlib.h>

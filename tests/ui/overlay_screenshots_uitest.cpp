@@ -1,4 +1,4 @@
-// Two styled caption windows over a busy desktop, composited as on a real desktop (xcompmgr), for
+// Two styled overlay windows over a busy desktop, composited as on a real desktop (xcompmgr), for
 // people to look at: written to artifacts/overlay under the build tree. The test checks that the
 // captions are drawn and that their rounded corners let the desktop show through.
 #include <gtest/gtest.h>
@@ -14,8 +14,8 @@
 #include "platform/screen_geometry.h"
 #include "support/canvas.h"
 #include "ui/captions/preview_backdrop.h"
-#include "ui/overlay/overlay_coordinator.h"
-#include "ui/overlay/overlay_panel.h"
+#include "ui/overlays/overlay_coordinator.h"
+#include "ui/overlays/overlay_panel.h"
 
 namespace sayloom {
 namespace {

@@ -111,7 +111,7 @@ TEST_F(PresetInspectorTest, TheOpacitySliderAtItsMiddleStoresHalfAsOneSavedUndoS
   auto* row = qobject_cast<ValueSlider*>(slider->parentWidget());
   ASSERT_NE(row, nullptr);
   EXPECT_EQ(row->valueLabel()->text(), QStringLiteral("50%"));
-  EXPECT_EQ(changed.count(), 6) << "every step refreshes the caption windows";
+  EXPECT_EQ(changed.count(), 6) << "every step refreshes the overlay windows";
   EXPECT_DOUBLE_EQ(saved().BackgroundOpacity, 0.5);
 
   m_editor->undo();

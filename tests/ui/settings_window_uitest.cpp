@@ -3,7 +3,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include "app/model/model_installer.h"
+#include "app/speech_model/model_installer.h"
 #include "app/settings/user_settings.h"
 #include "platform/accessibility_settings.h"
 #include "support/studio_fixture.h"

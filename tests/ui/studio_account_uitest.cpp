@@ -3,8 +3,8 @@
 // desktop out, and the window shows it: the account card gives way to "계정 연결" again.
 #include <QPushButton>
 
-#include "app/cloud/account_cloud_sync.h"
-#include "cloud/cloud_fixture.h"
+#include "app/cloud/account_cloud_access.h"
+#include "app/cloud/cloud_fixture.h"
 #include "platform/web_browser.h"
 #include "support/studio_fixture.h"
 #include "ui/studio/sidebar.h"
@@ -49,8 +49,8 @@ TEST_F(StudioAccountTest, ARevokedSignInShowsTheInvitationToLinkTheAccountAgain)
   ManualClock clock;
   FirebaseSessionOptions options;
   options.now = clock.function();
-  makeStudio(std::make_unique<AccountCloudSync>(
-      std::make_unique<FirebaseAccount>(std::make_unique<platform::LibsecretStore>(m_item),
+  makeStudio(std::make_unique<AccountCloudAccess>(
+      std::make_unique<FirebaseAccountLink>(std::make_unique<platform::LibsecretStore>(m_item),
                                         emulatorEndpoints(), options),
       std::make_unique<platform::DesktopWebBrowser>()));
   const NativeNote note = storedNote({}, "to share");

@@ -11,7 +11,7 @@
 #include <QTextBrowser>
 #include <QLineEdit>
 
-#include "app/cloud/cloud_sync.h"
+#include "app/cloud/cloud_access.h"
 #include "ui/studio/cloud_controls.h"
 #include "ui/studio/detail_column.h"
 #include "ui/studio/note_list.h"

@@ -4,7 +4,7 @@
 #include <QNetworkReply>
 #include <memory>
 
-#include "app/reply_finished.h"
+#include "app/concurrency/reply_finished.h"
 #include "core/cloud_messages.h"
 #include "core/cloud_protocol.h"
 #include "core/native_error.h"

@@ -29,8 +29,8 @@
 #include "app/cloud/cloud_endpoints.h"
 #include "app/cloud/cloud_http.h"
 #include "app/cloud/cloud_session.h"
-#include "app/serial_worker.h"
-#include "app/task_handle.h"
+#include "app/concurrency/serial_worker.h"
+#include "app/concurrency/task_handle.h"
 #include "core/firebase_profile.h"
 
 namespace sayloom {

@@ -9,7 +9,7 @@
 #include "app/app_status.h"
 #include "app/notes/note_library.h"
 #include "app/recording/recording_session.h"
-#include "app/serial_worker.h"
+#include "app/concurrency/serial_worker.h"
 #include "core/atomic_file.h"
 #include "core/audio_export.h"
 #include "core/data_paths.h"

@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/serial_worker.h"
+#include "app/concurrency/serial_worker.h"
 #include "core/local_note_store.h"
 #include "core/native_note.h"
 

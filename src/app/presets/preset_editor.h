@@ -1,5 +1,5 @@
 #pragma once
-// The preset editor: the working list of overlay presets and the caption windows' stored frames,
+// The preset editor: the working list of overlay presets and the overlay windows' stored frames,
 // the selected preset, field edits grouped into undo steps, new, duplicate and delete, gradient
 // stops, undo and redo, import and export, and the debounced save of both files.
 //
@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "app/presets/preset_binding.h"
-#include "app/serial_worker.h"
-#include "app/task_handle.h"
+#include "app/concurrency/serial_worker.h"
+#include "app/concurrency/task_handle.h"
 #include "core/mac_layout.h"
 #include "core/overlay_geometry.h"
 #include "core/overlay_preset.h"
@@ -90,7 +90,7 @@ public:
   // Writes every preset to a file chosen in the save dialog.
   QCoro::Task<void> exportPresets();
 
-  // A caption window was moved or resized to `frame` (screen points, origin bottom-left, y up) on
+  // A overlay window was moved or resized to `frame` (screen points, origin bottom-left, y up) on
   // `screens`; the frame is kept and saved with the presets.
   void recordLayout(const QString& presetID, const Rect& frame, const std::vector<ScreenInfo>& screens,
                     std::optional<std::size_t> mainScreen);

@@ -5,12 +5,12 @@
 #include <filesystem>
 
 #include "app/app_status.h"
-#include "app/model/model_installer.h"
-#include "app/model_downloader.h"
+#include "app/speech_model/model_installer.h"
+#include "app/speech_model/model_downloader.h"
 #include "app/notes/note_library.h"
-#include "app/serial_worker.h"
+#include "app/concurrency/serial_worker.h"
 #include "app/settings/user_settings.h"
-#include "app/whisper_recognition_service.h"
+#include "app/recognition/whisper_recognition_service.h"
 #include "core/atomic_file.h"
 #include "core/chunk_files.h"
 #include "core/data_paths.h"

@@ -14,7 +14,7 @@
 #include <optional>
 #include <stop_token>
 
-#include "app/task_handle.h"
+#include "app/concurrency/task_handle.h"
 #include "core/recording_lock.h"
 
 namespace sayloom {

@@ -7,8 +7,8 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "app/serial_worker.h"
-#include "app/whisper_recognition_service.h"
+#include "app/concurrency/serial_worker.h"
+#include "app/recognition/whisper_recognition_service.h"
 #include "core/chunk_files.h"
 #include "core/native_error.h"
 #include "platform/soxr_resampler.h"

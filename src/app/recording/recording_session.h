@@ -30,7 +30,7 @@ class SleepWatcher;
 
 class AppStatus;
 class AudioCapture;
-class CloudSync;
+class CloudAccess;
 class ModelInstaller;
 class NoteLibrary;
 class RecognitionQueue;
@@ -59,7 +59,7 @@ public:
     NoteLibrary& notes;
     RecognitionQueue& recognition;
     const ModelInstaller& model;
-    CloudSync& cloud;
+    CloudAccess& cloud;
     AppStatus& status;
   };
 

@@ -2,7 +2,7 @@
 // Draws one caption in a preset's style: an optional header row ("Sayloom" and "LIVE"), the
 // original text and one translation, stacked 12 points apart inside the preset's padding and
 // centred vertically, over the preset's background and under its border. The same drawing serves
-// the caption windows, the list swatches and the preview stage, at any size and pixel ratio.
+// the overlay windows, the list swatches and the preview stage, at any size and pixel ratio.
 // Stateless. Sizes are in device-independent pixels ("points").
 #include <QFont>
 #include <QRectF>

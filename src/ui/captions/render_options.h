@@ -9,7 +9,7 @@ struct RenderOptions {
   // The desktop or the user asks for less transparency: the background is its flat colour at full
   // opacity, without gradient or sheen.
   bool reduceTransparency = false;
-  // The caller wants the flat, opaque background whatever the settings (caption windows never).
+  // The caller wants the flat, opaque background whatever the settings (overlay windows never).
   bool forceOpaque = false;
 
   bool opaque() const { return reduceTransparency || forceOpaque; }

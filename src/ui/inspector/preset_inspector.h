@@ -1,7 +1,7 @@
 #pragma once
 // The form that edits the selected overlay preset field by field. Every control is bound to one
 // field through the preset editor's binding, so each change is applied (normalised) to the
-// preset, becomes part of an undo step, refreshes the caption windows and schedules a save; the
+// preset, becomes part of an undo step, refreshes the overlay windows and schedules a save; the
 // controls follow the preset whenever it changes, and are disabled while the preset file is
 // locked. The only state of its own is whether the advanced section ("고급 설정") is open; it
 // starts closed. Main thread only.

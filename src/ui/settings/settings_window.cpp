@@ -11,9 +11,9 @@
 #include <QVBoxLayout>
 
 #include "app/app_model.h"
-#include "app/overlays/caption_overlays.h"
-#include "app/cloud/cloud_sync.h"
-#include "app/model/model_installer.h"
+#include "app/overlays/overlays.h"
+#include "app/cloud/cloud_access.h"
+#include "app/speech_model/model_installer.h"
 #include "app/notes/note_library.h"
 #include "app/settings/user_settings.h"
 #include "platform/accessibility_settings.h"
@@ -89,7 +89,7 @@ QWidget* makeOverlaySection(AppModel& model, QWidget* parent) {
 }
 
 QWidget* makeAccountSection(AppModel& model, QWidget* parent) {
-  CloudSync& cloud = model.cloud();
+  CloudAccess& cloud = model.cloud();
   auto* page = new QWidget(parent);
   auto* layout = new QVBoxLayout(page);
 
@@ -99,7 +99,7 @@ QWidget* makeAccountSection(AppModel& model, QWidget* parent) {
   layout->addWidget(email);
 
   auto* signIn = new QPushButton(page);
-  follow(signIn, &cloud, &CloudSync::signingInChanged, [signIn, &cloud] {
+  follow(signIn, &cloud, &CloudAccess::signingInChanged, [signIn, &cloud] {
     signIn->setText(cloud.signingIn() ? QStringLiteral("로그인 취소") : QStringLiteral("브라우저에서 계정 연결"));
   });
   onClick(signIn, [&cloud] { cloud.signingIn() ? cloud.cancelSignIn() : cloud.signIn(); });
@@ -112,7 +112,7 @@ QWidget* makeAccountSection(AppModel& model, QWidget* parent) {
   layout->addWidget(signOut, 0, Qt::AlignLeft);
   layout->addStretch();
 
-  follow(page, &cloud, &CloudSync::profileChanged, [=, &cloud] {
+  follow(page, &cloud, &CloudAccess::profileChanged, [=, &cloud] {
     const std::optional<FirebaseProfile>& account = cloud.profile();
     profile->setText(account ? QString::fromStdString(account->displayName) : QStringLiteral("로컬 작업 공간"));
     email->setText(account ? QString::fromStdString(account->email) : QStringLiteral("로그인 없이 녹음 가능"));

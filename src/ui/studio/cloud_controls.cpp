@@ -8,20 +8,20 @@
 #include <QVBoxLayout>
 
 #include "app/app_model.h"
-#include "app/cloud/cloud_sync.h"
+#include "app/cloud/cloud_access.h"
 #include "app/notes/note_library.h"
 #include "app/recording/recording_session.h"
 #include "ui/binding.h"
 #include "ui/icons/icons.h"
 #include "ui/studio/choices.h"
-#include "ui/studio/model_bindings.h"
+#include "ui/studio/view_bindings.h"
 #include "ui/studio/studio_style.h"
 
 namespace sayloom::ui {
 
 CloudControls::CloudControls(AppModel& model, QWidget* parent) : QFrame(parent) {
   setObjectName(QStringLiteral("card"));
-  CloudSync& cloud = model.cloud();
+  CloudAccess& cloud = model.cloud();
   RecordingSession& session = model.session();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(14, 12, 14, 12);
@@ -39,7 +39,7 @@ CloudControls::CloudControls(AppModel& model, QWidget* parent) : QFrame(parent) 
   outLayout->setContentsMargins(0, 0, 0, 0);
   outLayout->addWidget(makeCaption(invitation, signedOut), 1);
   auto* signIn = new QPushButton(signedOut);
-  follow(signIn, &cloud, &CloudSync::signingInChanged, [signIn, &cloud] {
+  follow(signIn, &cloud, &CloudAccess::signingInChanged, [signIn, &cloud] {
     signIn->setText(cloud.signingIn() ? QStringLiteral("로그인 취소") : QStringLiteral("계정 연결"));
   });
   onClick(signIn, [&cloud] { cloud.signingIn() ? cloud.cancelSignIn() : cloud.signIn(); });
@@ -75,7 +75,7 @@ CloudControls::CloudControls(AppModel& model, QWidget* parent) : QFrame(parent) 
   layout->addWidget(signedIn);
 
   // One of the two at a time (not a stack, which would be as tall as its tallest wrapped page).
-  follow(this, &cloud, &CloudSync::profileChanged, [signedOut, signedIn, &cloud] {
+  follow(this, &cloud, &CloudAccess::profileChanged, [signedOut, signedIn, &cloud] {
     signedOut->setVisible(!cloud.profile());
     signedIn->setVisible(cloud.profile().has_value());
   });
@@ -91,8 +91,8 @@ CloudControls::CloudControls(AppModel& model, QWidget* parent) : QFrame(parent) 
     translate->setEnabled(ready);
   };
   followBusy(this, model, refreshSave);
-  follow(this, &cloud, &CloudSync::workspacesChanged, refreshSave);
-  follow(this, &cloud, &CloudSync::workspaceIDChanged, refreshSave);
+  follow(this, &cloud, &CloudAccess::workspacesChanged, refreshSave);
+  follow(this, &cloud, &CloudAccess::workspaceIDChanged, refreshSave);
   follow(this, &model.library(), &NoteLibrary::selectedNoteIDChanged, refreshSave);
 }
 

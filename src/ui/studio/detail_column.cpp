@@ -13,7 +13,7 @@
 #include "ui/binding.h"
 #include "ui/inspector/preset_inspector.h"
 #include "ui/studio/cloud_controls.h"
-#include "ui/studio/model_card.h"
+#include "ui/studio/speech_model_card.h"
 #include "ui/studio/preview_stage.h"
 #include "ui/studio/recording_controls.h"
 #include "ui/studio/studio_style.h"
@@ -63,8 +63,8 @@ DetailColumn::DetailColumn(AppModel& model, QWidget* parent) : QWidget(parent) {
   m_cards->setContentsMargins(20, 4, 20, 20);
   m_cards->setSpacing(12);
 
-  m_modelCard = new ModelCard(model, content);
-  m_cards->addWidget(m_modelCard);
+  m_speechModelCard = new SpeechModelCard(model, content);
+  m_cards->addWidget(m_speechModelCard);
   m_recording = new RecordingControls(model, content);
   m_cards->addWidget(m_recording);
   m_transcript = new TranscriptPane(model, content);

@@ -17,7 +17,7 @@ class AppModel;
 namespace sayloom::ui {
 
 class CloudControls;
-class ModelCard;
+class SpeechModelCard;
 class PresetInspector;
 class PreviewStage;
 class RecordingControls;
@@ -41,7 +41,7 @@ private:
   QLabel* m_title;
   QLabel* m_subtitle;
   RecordingControls* m_recording;
-  ModelCard* m_modelCard;
+  SpeechModelCard* m_speechModelCard;
   TranscriptPane* m_transcript;
   CloudControls* m_cloud;
   QWidget* m_overlayRow;

@@ -1,7 +1,7 @@
 #pragma once
 // The overlay presets in the sidebar: the built-in ones under "기본 프리셋", the user's under
 // "사용자 프리셋" with their count; each row with its kind's icon, a swatch of its background and
-// "표시 중" when its caption window is shown. The selection is the editor's `selectedPresetID`.
+// "표시 중" when its overlay window is shown. The selection is the editor's `selectedPresetID`.
 // Main thread only.
 #include <QListWidget>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The preview stage: the selected preset's caption drawn over a sample screen (a dark, light or
 // busy backdrop with a slide's header and large text), the picker of that backdrop, and the hint
-// about moving the real caption windows with Alt+Super held. Main thread only.
+// about moving the real overlay windows with Alt+Super held. Main thread only.
 #include <QFrame>
 #include <QWidget>
 

@@ -11,7 +11,7 @@
 
 #include "app/app_model.h"
 #include "app/app_status.h"
-#include "app/cloud/cloud_sync.h"
+#include "app/cloud/cloud_access.h"
 #include "app/export/note_exporter.h"
 #include "app/recognition/recognition_queue.h"
 #include "app/recording/recording_session.h"
@@ -19,7 +19,7 @@
 #include "ui/binding.h"
 #include "ui/icons/icons.h"
 #include "ui/studio/choices.h"
-#include "ui/studio/model_bindings.h"
+#include "ui/studio/view_bindings.h"
 #include "ui/studio/studio_style.h"
 
 namespace sayloom::ui {
@@ -28,7 +28,7 @@ RecordingControls::RecordingControls(AppModel& model, QWidget* parent) : QFrame(
   setObjectName(QStringLiteral("card"));
   RecordingSession& session = model.session();
   AppStatus& status = model.appStatus();
-  CloudSync& cloud = model.cloud();
+  CloudAccess& cloud = model.cloud();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(14, 12, 14, 12);
   layout->setSpacing(8);
@@ -175,7 +175,7 @@ RecordingControls::RecordingControls(AppModel& model, QWidget* parent) : QFrame(
   };
   follow(this, &session, &RecordingSession::recordingChanged, refreshEnabled);
   follow(this, &session, &RecordingSession::liveTranslationChanged, refreshEnabled);
-  follow(this, &cloud, &CloudSync::workspacesChanged, refreshEnabled);
+  follow(this, &cloud, &CloudAccess::workspacesChanged, refreshEnabled);
 }
 
 }  // namespace sayloom::ui

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/app_model.h"
-#include "app/cloud/cloud_sync.h"
+#include "app/cloud/cloud_access.h"
 #include "app/notes/note_library.h"
 #include "app/presets/preset_editor.h"
 #include "ui/binding.h"
@@ -24,7 +24,7 @@ namespace sayloom::ui {
 namespace {
 
 // The account: the signed-in profile, or the local workspace that needs no account.
-QWidget* makeAccountBox(CloudSync& cloud, QWidget* parent) {
+QWidget* makeAccountBox(CloudAccess& cloud, QWidget* parent) {
   auto* box = makeCard(parent);
   box->setAccessibleName(QStringLiteral("계정"));
   auto* layout = static_cast<QVBoxLayout*>(box->layout());
@@ -44,7 +44,7 @@ QWidget* makeAccountBox(CloudSync& cloud, QWidget* parent) {
   lines->addWidget(kicker);
   lines->addWidget(name);
   lines->addWidget(detail);
-  follow(box, &cloud, &CloudSync::profileChanged, [=, &cloud] {
+  follow(box, &cloud, &CloudAccess::profileChanged, [=, &cloud] {
     const std::optional<FirebaseProfile>& profile = cloud.profile();
     kicker->setVisible(profile.has_value());
     if (profile) {

@@ -15,7 +15,7 @@
 
 #include "app/app_model.h"
 #include "app/app_status.h"
-#include "app/overlays/caption_overlays.h"
+#include "app/overlays/overlays.h"
 #include "ui/binding.h"
 #include "ui/icons/icons.h"
 #include "ui/studio/detail_column.h"
@@ -60,7 +60,7 @@ StudioWindow::StudioWindow(AppModel& model, Shell shell, QWidget* parent)
 
 void StudioWindow::buildMenus() {
   AppModel& model = m_model;
-  CaptionOverlays& overlays = model.overlays();
+  Overlays& overlays = model.overlays();
 
   QMenu* app = menuBar()->addMenu(QStringLiteral("Sayloom"));
   QAction* settings = app->addAction(Icons::icon(QStringLiteral("slider.horizontal.3")), QStringLiteral("설정…"));
@@ -82,12 +82,12 @@ void StudioWindow::buildMenus() {
   QMenu* overlay = menuBar()->addMenu(QStringLiteral("오버레이"));
   QAction* hide = overlay->addAction(QString());
   hide->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-  follow(hide, &overlays, &CaptionOverlays::hiddenChanged, [hide, &overlays] {
+  follow(hide, &overlays, &Overlays::hiddenChanged, [hide, &overlays] {
     hide->setText(overlays.hidden() ? QStringLiteral("모든 오버레이 표시") : QStringLiteral("모든 오버레이 숨기기"));
   });
   onTrigger(hide, [&model] { model.toggleHidden(); });
   QAction* editing = overlay->addAction(QString());
-  follow(editing, &overlays, &CaptionOverlays::editingChanged, [editing, &overlays] {
+  follow(editing, &overlays, &Overlays::editingChanged, [editing, &overlays] {
     editing->setText(overlays.editing() ? QStringLiteral("오버레이 편집 종료") : QStringLiteral("오버레이 편집"));
   });
   onTrigger(editing, [&model] { model.overlays().setEditing(!model.overlays().editing()); });
@@ -95,7 +95,7 @@ void StudioWindow::buildMenus() {
 }
 
 void StudioWindow::buildToolBar() {
-  CaptionOverlays& overlays = m_model.overlays();
+  Overlays& overlays = m_model.overlays();
   QToolBar* bar = addToolBar(QStringLiteral("도구"));
   bar->setObjectName(QStringLiteral("toolbar"));
   bar->setMovable(false);
@@ -105,7 +105,7 @@ void StudioWindow::buildToolBar() {
   bar->addWidget(spacer);
 
   QAction* toggle = bar->addAction(QString());
-  follow(toggle, &overlays, &CaptionOverlays::hiddenChanged, [toggle, &overlays] {
+  follow(toggle, &overlays, &Overlays::hiddenChanged, [toggle, &overlays] {
     const bool hidden = overlays.hidden();
     toggle->setText(hidden ? QStringLiteral("오버레이 표시") : QStringLiteral("오버레이 숨기기"));
     toggle->setIcon(Icons::icon(hidden ? QStringLiteral("rectangle.on.rectangle")

@@ -16,14 +16,14 @@
 
 #include "app/app_model.h"
 #include "app/app_status.h"
-#include "app/cloud/cloud_sync.h"
+#include "app/cloud/cloud_access.h"
 #include "app/export/note_exporter.h"
 #include "app/notes/note_library.h"
 #include "app/recognition/recognition_queue.h"
 #include "app/recording/recording_session.h"
 #include "ui/binding.h"
 #include "ui/icons/icons.h"
-#include "ui/studio/model_bindings.h"
+#include "ui/studio/view_bindings.h"
 #include "ui/studio/studio_style.h"
 
 namespace sayloom::ui {

@@ -5,9 +5,9 @@
 #include <QSystemTrayIcon>
 
 #include "app/app_model.h"
-#include "app/cloud/cloud_sync.h"
+#include "app/cloud/cloud_access.h"
 #include "app/export/note_exporter.h"
-#include "app/overlays/caption_overlays.h"
+#include "app/overlays/overlays.h"
 #include "app/recording/recording_session.h"
 #include "ui/binding.h"
 #include "ui/icons/icons.h"
@@ -16,7 +16,7 @@ namespace sayloom::ui {
 
 TrayMenu::TrayMenu(AppModel& model, Shell shell, QObject* parent) : QObject(parent) {
   RecordingSession& session = model.session();
-  CaptionOverlays& overlays = model.overlays();
+  Overlays& overlays = model.overlays();
   m_menu = new QMenu;
   m_icon = new QSystemTrayIcon(this);
   m_icon->setToolTip(QStringLiteral("Sayloom"));
@@ -34,7 +34,7 @@ TrayMenu::TrayMenu(AppModel& model, Shell shell, QObject* parent) : QObject(pare
   // The header: who is working, the tagline, and the time recorded while a recording runs.
   QAction* account = m_menu->addAction(QString());
   account->setEnabled(false);
-  follow(account, &model.cloud(), &CloudSync::profileChanged, [account, &model] {
+  follow(account, &model.cloud(), &CloudAccess::profileChanged, [account, &model] {
     const std::optional<FirebaseProfile>& profile = model.cloud().profile();
     account->setText(profile ? QString::fromStdString(profile->displayName.empty() ? profile->email : profile->displayName)
                              : QStringLiteral("로컬 작업 공간"));
@@ -61,14 +61,14 @@ TrayMenu::TrayMenu(AppModel& model, Shell shell, QObject* parent) : QObject(pare
   onTrigger(record, [&model, &session] { start(session.recording() ? model.stopRecording() : model.startRecording()); });
   m_menu->addSeparator();
 
-  bindToggle(m_menu->addAction(QStringLiteral("모든 오버레이 숨기기")), &overlays, &CaptionOverlays::hiddenChanged,
+  bindToggle(m_menu->addAction(QStringLiteral("모든 오버레이 숨기기")), &overlays, &Overlays::hiddenChanged,
              [&overlays] { return overlays.hidden(); },
              [&model, &overlays](bool hide) {
                if (hide != overlays.hidden()) {
                  model.toggleHidden();
                }
              });
-  bindToggle(m_menu->addAction(QStringLiteral("오버레이 편집")), &overlays, &CaptionOverlays::editingChanged,
+  bindToggle(m_menu->addAction(QStringLiteral("오버레이 편집")), &overlays, &Overlays::editingChanged,
              [&overlays] { return overlays.editing(); },
              [&overlays](bool edit) { overlays.setEditing(edit); });
   onTrigger(m_menu->addAction(QStringLiteral("모든 오버레이 화면 안으로 이동")), [&model] { model.overlays().recoverAll(); });

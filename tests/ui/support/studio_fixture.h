@@ -1,5 +1,5 @@
 #pragma once
-// A studio on a scratch model: stand-ins for the caption windows, the cloud and the open dialog
+// A studio on a scratch model: stand-ins for the overlay windows, the cloud and the open dialog
 // that record what they are asked, a scripted sound source for recordings, and finders that look
 // controls up the way a user does, by their visible text or accessible name.
 #include <QAbstractButton>
@@ -18,15 +18,15 @@
 #include <QUrl>
 
 #include "app/app_model_fixture.h"
-#include "app/cloud/cloud_sync.h"
-#include "app/overlays/caption_overlays.h"
+#include "app/cloud/cloud_access.h"
+#include "app/overlays/overlays.h"
 #include "app/scripted_audio.h"
 #include "platform/open_dialog.h"
 #include "ui/studio/studio_window.h"
 
 namespace sayloom::test {
 
-// The caption windows' side, remembering every call.
+// The overlay windows' side, remembering every call.
 class StandInOverlays final : public OverlayWindows {
 public:
   void update(const std::vector<OverlayPreset>&, const QString& original, const QString&, const QString&,
@@ -58,7 +58,7 @@ public:
 };
 
 // The cloud seam, remembering the commands; a test signs in by setting the account.
-class StandInCloud final : public CloudSync {
+class StandInCloud final : public CloudAccess {
 public:
   QCoro::Task<bool> restore() override { co_return true; }
   bool bindLiveNote(NativeNote&, const QString&, bool) const override { return false; }
@@ -189,7 +189,7 @@ class StudioTest : public AppModelTest {
 protected:
   // The model on the stand-ins (no model file unless installed first), and the studio window; the
   // cloud part is `cloud` when given, else the stand-in.
-  ui::StudioWindow& makeStudio(std::unique_ptr<CloudSync> cloud = nullptr) {
+  ui::StudioWindow& makeStudio(std::unique_ptr<CloudAccess> cloud = nullptr) {
     AppServices services;
     auto dialog = std::make_unique<ScriptedSaveDialog>();
     auto displays = std::make_unique<FixedDisplayList>();

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-#include "app/audio_capture.h"
+#include "app/recording/audio_capture.h"
 #include "core/native_note.h"
 #include "platform/audio_source.h"
 #include "ui/studio_window.h"

@@ -9,5 +9,5 @@
 #include <qcoro/qcorotask.h>
 #include <pulse/pulseaudio.h>
 #include "platform/audio_source.h"
-#include "app/audio_capture.h"
+#include "app/recording/audio_capture.h"
   #  include "ui/studio_window.h"

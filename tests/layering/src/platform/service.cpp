@@ -4,6 +4,6 @@
 
 #include "core/native_note.h"
 #include "platform/audio_source.h"
-#include "app/audio_capture.h"
+#include "app/recording/audio_capture.h"
 #include "ui/studio_window.h"
 #include <QtWidgets/QFileDialog>
