@@ -50,6 +50,9 @@ AppModel::AppModel(AppServices services, QObject* parent, StartupProbe probe)
   m_cloud->attach({*m_library, *m_status, [this] { return busy(); },
                    [this] { return m_session->translationLanguage(); }, [this] { refreshOverlays(); }});
 
+  connect(m_session.get(), &RecordingSession::recordingChanged, this, &AppModel::updateBusy);
+  connect(m_status.get(), &AppStatus::workingChanged, this, &AppModel::updateBusy);
+  connect(m_recognition.get(), &RecognitionQueue::recognizingChanged, this, &AppModel::updateBusy);
   // The captions follow every change of what they show.
   connect(m_presetEditor.get(), &PresetEditor::presetsChanged, this, &AppModel::refreshOverlays);
   connect(m_library.get(), &NoteLibrary::selectedNoteIDChanged, this, &AppModel::refreshOverlays);
@@ -74,7 +77,16 @@ AppModel::~AppModel() = default;
 
 // --- wiring -------------------------------------------------------------------------------------
 
+// Computed on each call rather than read from m_busy, so that a part asking from its own slot of
+// one of these signals never sees a value from before the change.
 bool AppModel::busy() const { return m_session->recording() || m_status->working() || m_recognition->recognizing(); }
+
+void AppModel::updateBusy() {
+  if (busy() != m_busy) {
+    m_busy = busy();
+    emit busyChanged();
+  }
+}
 
 QCoro::Task<void> AppModel::afterChunk(QString noteID) {
   refreshOverlays();

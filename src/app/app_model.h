@@ -43,6 +43,7 @@ class UserSettings;
 
 class AppModel : public QObject {
   Q_OBJECT
+  Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
 
 public:
   // A test's pause before a start-up step ("presets", "layouts", "notes", "model", "account",
@@ -64,6 +65,10 @@ public:
   UserSettings& settings() { return *m_settings; }
   Overlays& overlays() { return *m_overlays; }
   CloudAccess& cloud() { return *m_cloud; }
+
+  // A recording runs, a command works (start, stop, export, a cloud save) or recognition runs: no
+  // other recording, recovery or cloud save may start. The views enable their commands by it.
+  bool busy() const;
 
   // --- start-up and shutdown ----------------------------------------------------------------
   // Completes when the start-up begun by the constructor has ended.
@@ -115,13 +120,16 @@ public:
   // the presets (or failed to) and the window frames, and then the notes unless the presets failed.
   void refreshOverlays();
 
+signals:
+  void busyChanged();
+
 private:
   QCoro::Task<void> load(std::stop_token stop);
   QCoro::Task<void> afterChunk(QString noteID);
   void onRecognitionDrained(const QString& noteID);
   void syncLinkedNote(const QString& noteID);
   QCoro::Task<void> finalSync(QString noteID);
-  bool busy() const;
+  void updateBusy();
   // Takes note `id`'s lock for a command that writes the note, or warns and gives none when another
   // program holds it.
   std::optional<RecordingLock> lockNote(const QString& id);
@@ -132,6 +140,7 @@ private:
   StartupProbe m_probe;
   bool m_shuttingDown = false;
   bool m_captionsLoaded = false;  // the start-up has reached the overlay windows
+  bool m_busy = false;  // the value last announced by busyChanged
   bool m_noteCommandStarting = false;  // a recovery or cloud save is reading its note again
 
   // Parts, in the order they are made; each may use those made before it.

@@ -86,11 +86,11 @@ CloudControls::CloudControls(AppModel& model, QWidget* parent) : QFrame(parent) 
     for (const CloudWorkspace& each : cloud.workspaces()) {
       chosen = chosen || QString::fromStdString(each.id) == cloud.workspaceID();
     }
-    const bool ready = !isBusy(model) && chosen && model.library().selectedNote() != nullptr;
+    const bool ready = !model.busy() && chosen && model.library().selectedNote() != nullptr;
     save->setEnabled(ready);
     translate->setEnabled(ready);
   };
-  followBusy(this, model, refreshSave);
+  follow(this, &model, &AppModel::busyChanged, refreshSave);
   follow(this, &cloud, &CloudAccess::workspacesChanged, refreshSave);
   follow(this, &cloud, &CloudAccess::workspaceIDChanged, refreshSave);
   follow(this, &model.library(), &NoteLibrary::selectedNoteIDChanged, refreshSave);

@@ -114,10 +114,10 @@ TranscriptPane::TranscriptPane(AppModel& model, QWidget* parent) : QFrame(parent
   const auto refreshCommands = [=, &library, &model] {
     const NativeNote* note = library.selectedNote();
     exportButton->setEnabled(note != nullptr);
-    recover->setEnabled(note != nullptr && !isBusy(model));
+    recover->setEnabled(note != nullptr && !model.busy());
     web->setVisible(note != nullptr && note->workspaceId && note->cloudNoteId);
   };
-  followBusy(this, model, refreshCommands);
+  follow(this, &model, &AppModel::busyChanged, refreshCommands);
   followSelectedNote(this, library, refreshCommands);
 
   m_stack = new QStackedWidget(this);

@@ -1,11 +1,7 @@
 // Shared bindings of the studio views.
 #include "ui/studio/view_bindings.h"
 
-#include "app/app_model.h"
-#include "app/app_status.h"
 #include "app/cloud/cloud_access.h"
-#include "app/recognition/recognition_queue.h"
-#include "app/recording/recording_session.h"
 #include "ui/binding.h"
 
 namespace sayloom::ui {
@@ -26,16 +22,6 @@ void bindWorkspaces(QComboBox* box, CloudAccess& cloud) {
   follow(box, &cloud, &CloudAccess::workspaceIDChanged, refresh);
   QObject::connect(box, &QComboBox::activated, box,
                    [box, &cloud](int index) { cloud.setWorkspaceID(box->itemData(index).toString()); });
-}
-
-bool isBusy(AppModel& model) {
-  return model.session().recording() || model.appStatus().working() || model.recognition().recognizing();
-}
-
-void followBusy(QObject* control, AppModel& model, const std::function<void()>& refresh) {
-  follow(control, &model.session(), &RecordingSession::recordingChanged, refresh);
-  follow(control, &model.appStatus(), &AppStatus::workingChanged, refresh);
-  follow(control, &model.recognition(), &RecognitionQueue::recognizingChanged, refresh);
 }
 
 }  // namespace sayloom::ui
