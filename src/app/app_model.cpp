@@ -2,16 +2,16 @@
 #include "app/app_model.h"
 
 #include "app/app_status.h"
-#include "app/recording/audio_capture.h"
 #include "app/cloud/cloud_access.h"
+#include "app/concurrency/serial_worker.h"
 #include "app/export/note_exporter.h"
-#include "app/speech_model/model_installer.h"
 #include "app/notes/note_library.h"
 #include "app/overlays/overlays.h"
 #include "app/presets/preset_editor.h"
 #include "app/recognition/recognition_queue.h"
-#include "app/concurrency/serial_worker.h"
+#include "app/recording/audio_capture.h"
 #include "app/settings/user_settings.h"
+#include "app/speech_model/model_installer.h"
 #include "core/data_paths.h"
 #include "core/legacy_migration.h"
 #include "core/native_error.h"
@@ -30,45 +30,33 @@ AppModel::AppModel(AppServices services, QObject* parent, StartupProbe probe)
     : QObject(parent), m_services(std::move(services)), m_probe(std::move(probe)) {
   const std::filesystem::path root = DataPaths::root();
   DataPaths::createPrivateRoot(root);
-  m_status = std::make_unique<AppStatus>();
-  m_settingsStore = m_services.settings ? std::move(m_services.settings)
-                                        : std::make_unique<platform::MemorySettingsStore>();
-  m_settings = std::make_unique<UserSettings>(*m_settingsStore);
-  m_cloud = m_services.cloud ? std::move(m_services.cloud) : std::make_unique<LocalOnlyCloud>();
-  m_library = std::make_unique<NoteLibrary>(root, *m_status);
-  m_recognizer = std::make_unique<WhisperRecognitionService>(m_services.recognition);
-  m_modelInstaller = std::make_unique<ModelInstaller>(m_services.download, *m_recognizer, *m_status);
-  m_recognition =
-      std::make_unique<RecognitionQueue>(*m_library, *m_modelInstaller, *m_settings, *m_recognizer, *m_status);
-  m_session = std::make_unique<RecordingSession>(
-      RecordingSession::Parts{*m_library, *m_recognition, *m_modelInstaller, *m_cloud, *m_status},
-      m_services.makeCapture, m_services.sleepWatcher.get(), m_services.displayList.get());
-  m_exporter = std::make_unique<NoteExporter>(*m_library, *m_session, *m_status, m_services.saveDialog.get());
-  m_presetEditor = std::make_unique<PresetEditor>(root, *m_status, m_services.openDialog.get(),
+  m_parts = std::make_unique<RecordingParts>(m_services, root);
+  m_presetEditor = std::make_unique<PresetEditor>(root, m_parts->status(), m_services.openDialog.get(),
                                                   m_services.saveDialog.get());
   m_overlays = std::make_unique<Overlays>(std::move(m_services.overlays));
-  m_cloud->attach({*m_library, *m_status, [this] { return busy(); },
-                   [this] { return m_session->translationLanguage(); }, [this] { refreshOverlays(); }});
+  m_parts->cloud().attach({m_parts->library(), m_parts->status(), [this] { return busy(); },
+                           [this] { return m_parts->session().translationLanguage(); },
+                           [this] { refreshOverlays(); }});
 
-  connect(m_session.get(), &RecordingSession::recordingChanged, this, &AppModel::updateBusy);
-  connect(m_status.get(), &AppStatus::workingChanged, this, &AppModel::updateBusy);
-  connect(m_recognition.get(), &RecognitionQueue::recognizingChanged, this, &AppModel::updateBusy);
+  connect(&m_parts->session(), &RecordingSession::recordingChanged, this, &AppModel::updateBusy);
+  connect(&m_parts->status(), &AppStatus::workingChanged, this, &AppModel::updateBusy);
+  connect(&m_parts->recognition(), &RecognitionQueue::recognizingChanged, this, &AppModel::updateBusy);
   // The captions follow every change of what they show.
   connect(m_presetEditor.get(), &PresetEditor::presetsChanged, this, &AppModel::refreshOverlays);
-  connect(m_library.get(), &NoteLibrary::selectedNoteIDChanged, this, &AppModel::refreshOverlays);
+  connect(&m_parts->library(), &NoteLibrary::selectedNoteIDChanged, this, &AppModel::refreshOverlays);
   connect(m_overlays.get(), &Overlays::hiddenChanged, this, &AppModel::refreshOverlays);
-  connect(m_session.get(), &RecordingSession::started, this, &AppModel::refreshOverlays);
+  connect(&m_parts->session(), &RecordingSession::started, this, &AppModel::refreshOverlays);
   // What the windows report, and the shortcut following its setting.
   connect(m_overlays.get(), &Overlays::frameChanged, this, &AppModel::recordLayout);
   connect(m_overlays.get(), &Overlays::shortcutPressed, this, &AppModel::toggleHidden);
-  connect(m_settings.get(), &UserSettings::shortcutChanged, this, &AppModel::configureShortcut);
-  connect(m_session.get(), &RecordingSession::stopped, this, [this](const QString& noteID) {
-    if (!m_recognition->recognizing()) {
+  connect(&m_parts->settings(), &UserSettings::shortcutChanged, this, &AppModel::configureShortcut);
+  connect(&m_parts->session(), &RecordingSession::stopped, this, [this](const QString& noteID) {
+    if (!m_parts->recognition().recognizing()) {
       syncLinkedNote(noteID);
     }
   });
-  connect(m_recognition.get(), &RecognitionQueue::drained, this, &AppModel::onRecognitionDrained);
-  m_recognition->setAfterChunk([this](QString noteID) { return afterChunk(std::move(noteID)); });
+  connect(&m_parts->recognition(), &RecognitionQueue::drained, this, &AppModel::onRecognitionDrained);
+  m_parts->recognition().setAfterChunk([this](QString noteID) { return afterChunk(std::move(noteID)); });
 
   m_loadTask.attach(load(m_loadTask.token()));
 }
@@ -79,7 +67,7 @@ AppModel::~AppModel() = default;
 
 // Computed on each call rather than read from m_busy, so that a part asking from its own slot of
 // one of these signals never sees a value from before the change.
-bool AppModel::busy() const { return m_session->recording() || m_status->working() || m_recognition->recognizing(); }
+bool AppModel::busy() const { return m_parts->busy(); }
 
 void AppModel::updateBusy() {
   if (busy() != m_busy) {
@@ -90,15 +78,15 @@ void AppModel::updateBusy() {
 
 QCoro::Task<void> AppModel::afterChunk(QString noteID) {
   refreshOverlays();
-  const NativeNote* note = m_library->find(noteID);
+  const NativeNote* note = m_parts->library().find(noteID);
   if (note != nullptr && note->translationLanguage && !note->cloudTranslationStoppedAtSeconds) {
-    co_await m_cloud->syncLiveNote(noteID, true);
+    co_await m_parts->cloud().syncLiveNote(noteID, true);
   }
 }
 
 void AppModel::onRecognitionDrained(const QString& noteID) {
-  if (!m_session->recording()) {
-    m_status->setStatus(QString::fromUtf8(messages::transcriptSaved));
+  if (!m_parts->session().recording()) {
+    m_parts->status().setStatus(QString::fromUtf8(messages::transcriptSaved));
     syncLinkedNote(noteID);
   }
 }
@@ -106,15 +94,15 @@ void AppModel::onRecognitionDrained(const QString& noteID) {
 // The last upload of a note linked to the cloud, once nothing more is added to it. The model is
 // busy until it ends, so that no recording, recovery or cloud save starts meanwhile.
 void AppModel::syncLinkedNote(const QString& noteID) {
-  const NativeNote* note = m_library->find(noteID);
+  const NativeNote* note = m_parts->library().find(noteID);
   if (note != nullptr && note->cloudNoteId) {
     finalSync(noteID);
   }
 }
 
 QCoro::Task<void> AppModel::finalSync(QString noteID) {
-  const AppStatus::WorkScope work(*m_status);
-  co_await m_cloud->syncLiveNote(noteID, false);
+  const AppStatus::WorkScope work(m_parts->status());
+  co_await m_parts->cloud().syncLiveNote(noteID, false);
 }
 
 void AppModel::refreshOverlays() {
@@ -122,11 +110,11 @@ void AppModel::refreshOverlays() {
     return;  // a window made before the frames are loaded would open at its default place for good
   }
   const NativeNote* note = nullptr;
-  if (m_session->recording() && m_session->activeNoteID()) {
-    note = m_library->find(*m_session->activeNoteID());
+  if (m_parts->session().recording() && m_parts->session().activeNoteID()) {
+    note = m_parts->library().find(*m_parts->session().activeNoteID());
   }
   if (note == nullptr) {
-    note = m_library->selectedNote();
+    note = m_parts->library().selectedNote();
   }
   QString original = QString::fromUtf8(emptyCaption);
   QString translation;
@@ -135,7 +123,7 @@ void AppModel::refreshOverlays() {
     translation = QString::fromStdString(note->segments.back().translation);
   }
   m_overlays->show(m_presetEditor->presets(), m_presetEditor->layouts(), original, translation,
-                   m_session->translationLanguage());
+                   m_parts->session().translationLanguage());
 }
 
 void AppModel::recordLayout(const QString& presetID, const Rect& frame) {
@@ -145,8 +133,8 @@ void AppModel::recordLayout(const QString& presetID, const Rect& frame) {
 void AppModel::toggleHidden() { m_overlays->setHidden(!m_overlays->hidden()); }
 
 void AppModel::configureShortcut() {
-  if (!m_overlays->registerShortcut(m_settings->shortcut())) {
-    m_status->warn(shortcutRefused);
+  if (!m_overlays->registerShortcut(m_parts->settings().shortcut())) {
+    m_parts->status().warn(shortcutRefused);
   }
 }
 
@@ -186,13 +174,13 @@ QCoro::Task<void> AppModel::load(std::stop_token stop) {
   if (!co_await step(QStringLiteral("notes"))) {
     co_return;
   }
-  co_await m_library->reload();
+  co_await m_parts->library().reload();
   enableCaptions();
   if (!co_await step(QStringLiteral("model"))) {
     co_return;
   }
-  co_await m_modelInstaller->check();
-  if (!co_await step(QStringLiteral("account")) || !co_await m_cloud->restore()) {
+  co_await m_parts->modelInstaller().check();
+  if (!co_await step(QStringLiteral("account")) || !co_await m_parts->cloud().restore()) {
     co_return;
   }
   if (!co_await step(QStringLiteral("migration"))) {
@@ -201,23 +189,25 @@ QCoro::Task<void> AppModel::load(std::stop_token stop) {
   co_await migrateLegacySnapshot();
 }
 
-QCoro::Task<void> AppModel::reloadNotes() { return m_library->reload(); }
+QCoro::Task<void> AppModel::reloadNotes() { return m_parts->library().reload(); }
 
-QCoro::Task<void> AppModel::loadDisplays() { return m_session->loadDisplays(); }
+QCoro::Task<void> AppModel::loadDisplays() { return m_parts->session().loadDisplays(); }
 
 QCoro::Task<void> AppModel::migrateLegacySnapshot() {
-  auto migrate = [root = m_library->root()] { return ::sayloom::migrateLegacySnapshot(root, legacyFolder()); };
+  auto migrate = [root = m_parts->library().root()] {
+    return ::sayloom::migrateLegacySnapshot(root, legacyFolder());
+  };
   const std::optional<std::optional<std::string>> failure =
-      co_await m_status->attempt(runInBackground(std::move(migrate)));
+      co_await m_parts->status().attempt(runInBackground(std::move(migrate)));
   if (failure && *failure) {
-    m_status->warn(QString::fromStdString(**failure));
+    m_parts->status().warn(QString::fromStdString(**failure));
   }
 }
 
 QCoro::Task<void> AppModel::shutdown() {
   m_shuttingDown = true;
-  m_cloud->cancelSignIn();
-  const std::optional<TaskHandle> download = m_modelInstaller->downloadTask();
+  m_parts->cloud().cancelSignIn();
+  const std::optional<TaskHandle> download = m_parts->modelInstaller().downloadTask();
   if (download) {
     download->cancel();
   }
@@ -227,15 +217,13 @@ QCoro::Task<void> AppModel::shutdown() {
 
   // Cloud work has a bounded time from here on; what it cannot finish is cancelled and runs again
   // at the next start.
-  m_cloud->windDown(m_services.cloudShutdownWait);
+  m_parts->cloud().windDown(m_services.cloudShutdownWait);
   // A start, stop, export or cloud save in progress is let finish first: a recording that is still
   // starting would otherwise keep running past the end, and an export would leave its temporary
   // file behind.
-  co_await m_status->idle();
-  co_await m_session->stop();
-  co_await m_recognition->close();
+  co_await m_parts->stopAndClose();
   // The final upload of the note just stopped, begun by the stop or by the end of recognition.
-  co_await m_status->idle();
+  co_await m_parts->status().idle();
   co_await m_presetEditor->saveAtShutdown();
   if (download) {
     co_await download->waitForEnd();
@@ -246,55 +234,55 @@ QCoro::Task<void> AppModel::shutdown() {
 
 QCoro::Task<void> AppModel::startRecording() {
   if (!m_shuttingDown) {
-    co_await m_session->start();
+    co_await m_parts->session().start();
   }
 }
 
-QCoro::Task<void> AppModel::stopRecording() { return m_session->stop(); }
+QCoro::Task<void> AppModel::stopRecording() { return m_parts->session().stop(); }
 
 // --- commands on one note -----------------------------------------------------------------------
 
 bool AppModel::heldElsewhere(const QString& id) const {
-  return !m_session->holdsNoteLock(id) && !m_recognition->holdsNoteLock(id) &&
-         RecordingLock::isHeld(m_library->root(), id.toStdString());
+  return !m_parts->session().holdsNoteLock(id) && !m_parts->recognition().holdsNoteLock(id) &&
+         RecordingLock::isHeld(m_parts->library().root(), id.toStdString());
 }
 
 // On the main thread: opening and locking a file in the data folder does not wait, and a command
 // that found the note free must not let a second click in before it holds the lock.
 std::optional<RecordingLock> AppModel::lockNote(const QString& id) {
   try {
-    return RecordingLock::acquire(m_library->root(), id.toStdString());
+    return RecordingLock::acquire(m_parts->library().root(), id.toStdString());
   } catch (const NativeError& error) {
     // The lock's own text speaks for sayloom-cli, to which the app is the holder.
     if (error.description() == messages::noteBeingRecorded) {
-      m_status->warn(QString::fromUtf8(noteHeldElsewhere));
+      m_parts->status().warn(QString::fromUtf8(noteHeldElsewhere));
     } else {
-      m_status->warnCurrentException();
+      m_parts->status().warnCurrentException();
     }
   } catch (...) {
-    m_status->warnCurrentException();
+    m_parts->status().warnCurrentException();
   }
   return std::nullopt;
 }
 
 QCoro::Task<bool> AppModel::readySelectedForReading() {
-  const std::optional<QString> id = m_library->selectedNoteID();
-  if (!id || m_library->selectedNote() == nullptr) {
+  const std::optional<QString> id = m_parts->library().selectedNoteID();
+  if (!id || m_parts->library().selectedNote() == nullptr) {
     co_return true;
   }
-  if (m_session->holdsNoteLock(*id) || m_recognition->holdsNoteLock(*id)) {
+  if (m_parts->session().holdsNoteLock(*id) || m_parts->recognition().holdsNoteLock(*id)) {
     co_return true;  // the app writes this note itself: the listed copy is the newest
   }
   if (heldElsewhere(*id)) {
-    m_status->warn(QString::fromUtf8(noteHeldElsewhere));
+    m_parts->status().warn(QString::fromUtf8(noteHeldElsewhere));
     co_return false;
   }
-  co_await m_library->refresh(*id);
+  co_await m_parts->library().refresh(*id);
   co_return true;
 }
 
 QCoro::Task<void> AppModel::recoverSelected() {
-  const NativeNote* selected = m_library->selectedNote();
+  const NativeNote* selected = m_parts->library().selectedNote();
   if (m_shuttingDown || busy() || m_noteCommandStarting || selected == nullptr) {
     co_return;
   }
@@ -304,13 +292,14 @@ QCoro::Task<void> AppModel::recoverSelected() {
     co_return;
   }
   m_noteCommandStarting = true;
-  co_await m_library->refresh(id);
+  co_await m_parts->library().refresh(id);
   m_noteCommandStarting = false;
-  co_await m_recognition->recover(id, [this] { return busy(); }, std::move(*lock));
+  co_await m_parts->recognition().recover(
+      id, [this] { return busy(); }, std::move(*lock));
 }
 
 QCoro::Task<void> AppModel::syncSelected(bool translate) {
-  const NativeNote* selected = m_library->selectedNote();
+  const NativeNote* selected = m_parts->library().selectedNote();
   if (m_shuttingDown || busy() || m_noteCommandStarting || selected == nullptr) {
     co_return;
   }
@@ -320,16 +309,16 @@ QCoro::Task<void> AppModel::syncSelected(bool translate) {
     co_return;
   }
   m_noteCommandStarting = true;
-  co_await m_library->refresh(QString::fromStdString(lock->noteId()));
+  co_await m_parts->library().refresh(QString::fromStdString(lock->noteId()));
   m_noteCommandStarting = false;
   if (!m_shuttingDown) {
-    co_await m_cloud->syncSelected(translate);
+    co_await m_parts->cloud().syncSelected(translate);
   }
 }
 
 void AppModel::downloadModel() {
   if (!m_shuttingDown) {
-    m_modelInstaller->download();
+    m_parts->modelInstaller().download();
   }
 }
 
@@ -339,7 +328,7 @@ QCoro::Task<void> AppModel::exportAudio() {
   }
   const bool ready = co_await readySelectedForReading();
   if (ready) {
-    co_await m_exporter->exportAudio();
+    co_await m_parts->exporter().exportAudio();
   }
 }
 
@@ -349,7 +338,7 @@ QCoro::Task<void> AppModel::exportTranscript() {
   }
   const bool ready = co_await readySelectedForReading();
   if (ready) {
-    co_await m_exporter->exportTranscript();
+    co_await m_parts->exporter().exportTranscript();
   }
 }
 
@@ -359,7 +348,7 @@ QCoro::Task<void> AppModel::exportSubtitles(SubtitleFormat format) {
   }
   const bool ready = co_await readySelectedForReading();
   if (ready) {
-    co_await m_exporter->exportSubtitles(format);
+    co_await m_parts->exporter().exportSubtitles(format);
   }
 }
 

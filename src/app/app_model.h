@@ -26,6 +26,7 @@
 
 #include "app/app_services.h"
 #include "app/concurrency/task_handle.h"
+#include "app/recording_parts.h"
 #include "core/overlay_geometry.h"
 #include "core/recording_lock.h"
 #include "core/subtitle_export.h"
@@ -55,16 +56,16 @@ public:
                     StartupProbe probe = {});
   ~AppModel() override;
 
-  AppStatus& appStatus() { return *m_status; }
-  NoteLibrary& library() { return *m_library; }
-  RecordingSession& session() { return *m_session; }
-  RecognitionQueue& recognition() { return *m_recognition; }
-  NoteExporter& exporter() { return *m_exporter; }
-  ModelInstaller& modelInstaller() { return *m_modelInstaller; }
+  AppStatus& appStatus() { return m_parts->status(); }
+  NoteLibrary& library() { return m_parts->library(); }
+  RecordingSession& session() { return m_parts->session(); }
+  RecognitionQueue& recognition() { return m_parts->recognition(); }
+  NoteExporter& exporter() { return m_parts->exporter(); }
+  ModelInstaller& modelInstaller() { return m_parts->modelInstaller(); }
   PresetEditor& presetEditor() { return *m_presetEditor; }
-  UserSettings& settings() { return *m_settings; }
+  UserSettings& settings() { return m_parts->settings(); }
   Overlays& overlays() { return *m_overlays; }
-  CloudAccess& cloud() { return *m_cloud; }
+  CloudAccess& cloud() { return m_parts->cloud(); }
 
   // A recording runs, a command works (start, stop, export, a cloud save) or recognition runs: no
   // other recording, recovery or cloud save may start. The views enable their commands by it.
@@ -139,21 +140,12 @@ private:
   AppServices m_services;
   StartupProbe m_probe;
   bool m_shuttingDown = false;
-  bool m_captionsLoaded = false;  // the start-up has reached the overlay windows
-  bool m_busy = false;  // the value last announced by busyChanged
+  bool m_captionsLoaded = false;       // the start-up has reached the overlay windows
+  bool m_busy = false;                 // the value last announced by busyChanged
   bool m_noteCommandStarting = false;  // a recovery or cloud save is reading its note again
 
-  // Parts, in the order they are made; each may use those made before it.
-  std::unique_ptr<AppStatus> m_status;
-  std::unique_ptr<platform::SettingsStore> m_settingsStore;
-  std::unique_ptr<UserSettings> m_settings;
-  std::unique_ptr<CloudAccess> m_cloud;
-  std::unique_ptr<NoteLibrary> m_library;
-  std::unique_ptr<WhisperRecognitionService> m_recognizer;
-  std::unique_ptr<ModelInstaller> m_modelInstaller;
-  std::unique_ptr<RecognitionQueue> m_recognition;
-  std::unique_ptr<RecordingSession> m_session;
-  std::unique_ptr<NoteExporter> m_exporter;
+  // The recording parts first; the presets and the overlays may use them.
+  std::unique_ptr<RecordingParts> m_parts;
   std::unique_ptr<PresetEditor> m_presetEditor;
   std::unique_ptr<Overlays> m_overlays;
 

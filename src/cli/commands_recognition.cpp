@@ -1,21 +1,14 @@
 // recover, transcribe: the speech engine on a note's stored audio or on any sound file.
+#include <QCoro/QCoroSignal>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
-#include "app/recognition/engine_config.h"
-#include "app/speech_model/model_downloader.h"
 #include "app/recognition/recognition_queue.h"
 #include "app/recognition/sound_file_transcriber.h"
-#include "app/recognition/whisper_recognition_service.h"
+#include "app/settings/user_settings.h"
 #include "cli/cli_support.h"
+#include "cli/command_line_parts.h"
 #include "cli/commands.h"
 #include "cli/progress_bar.h"
-#include "core/atomic_file.h"
-#include "core/chunk_files.h"
-#include "core/data_paths.h"
-#include "core/local_note_store.h"
-#include "core/native_error.h"
 #include "core/recording_lock.h"
 #include "core/subtitle_export.h"
 #include "core/transcript_export.h"
@@ -26,62 +19,44 @@ namespace {
 
 const char* const nothingRecognised = "인식된 말이 없습니다.";
 
-// The installed model, checked once; a missing model asks for the download as the app does.
-QCoro::Task<void> requireModel(WhisperRecognitionService& recognizer) {
-  std::error_code error;
-  if (!std::filesystem::exists(recognizer.settings().modelFile, error)) {
-    throw NativeError::message(messages::downloadModelFirst);
-  }
-  co_await recognizer.verifyModel();
-}
-
 std::string chunkCount(std::int64_t done, std::int64_t total) {
   return std::to_string(done) + "/" + std::to_string(total);
 }
 
 }  // namespace
 
+// The application's own recovery: the recognition queue marks the note completed with its stored
+// length and recognises every chunk again in order, saving the note after each.
 QCoro::Task<void> recover(const Invocation& invocation) {
-  const std::filesystem::path root = dataRoot();
   const std::string id = invocation.operands.at(0);
   requireNote(id);
-  // Held until the end, so the application cannot record into the note meanwhile, and refused
-  // while it does.
-  const RecordingLock lock = RecordingLock::acquire(root, id);
-  // Read again under the lock: a recording that just stopped has saved its last state.
-  NativeNote note = requireNote(id);
+  CommandLineParts command({.cpuOnly = invocation.has("--cpu")});
+  RecognitionQueue& recognition = command.parts().recognition();
+  // Held until the last chunk is recognised, so the application cannot record into the note
+  // meanwhile, and refused while it does.
+  RecordingLock lock = RecordingLock::acquire(dataRoot(), id);
+  // Read under the lock: a recording that just stopped has saved its last state.
+  co_await command.openNote(id);
+  co_await command.requireModel();
 
-  WhisperRecognitionService recognizer;
-  co_await requireModel(recognizer);
-
-  const std::filesystem::path folder = DataPaths::audioDirectory(note.id, root);
-  std::error_code error;
-  const std::vector<chunks::ChunkFile> files =
-      std::filesystem::exists(folder, error) ? chunks::list(folder) : std::vector<chunks::ChunkFile>{};
-  if (files.empty()) {
-    throw NativeError::message(messages::noAudioToRecover);
-  }
-
-  LocalNoteStore store(root);
-  note.durationSeconds = chunks::seconds(chunks::totalBytes(files));
-  note.completed = true;
-  store.save(note);
-
-  const bool processorOnly = cpuOnly(invocation);
   ProgressBar bar("대본 복구");
-  const auto total = static_cast<std::int64_t>(files.size());
-  bar.update(0, chunkCount(0, total));
-  for (std::int64_t done = 0; done < total; ++done) {
-    const chunks::ChunkFile& file = files[static_cast<std::size_t>(done)];
-    if (const auto index = chunks::indexOf(file.path)) {
-      const std::vector<TranscriptEntry> entries =
-          co_await recognizer.transcribe(file.path, *index, note.language, processorOnly, invocation.stop);
-      AtomicFile::write(nlohmann::json(entries), chunks::transcriptFile(file.path));
-      transcript::merge(note.segments, entries);
-      store.save(note);
+  bar.update(0);
+  const QObject receiver;
+  QObject::connect(&recognition, &RecognitionQueue::progressChanged, &receiver, [&bar, &recognition] {
+    const RecognitionQueue::Progress progress = recognition.progress();
+    if (progress.total > 0) {
+      bar.update(static_cast<double>(progress.done) / static_cast<double>(progress.total),
+                 chunkCount(progress.done, progress.total));
     }
-    bar.update(static_cast<double>(done + 1) / static_cast<double>(total), chunkCount(done + 1, total));
+  });
+  command.onInterrupt(invocation.stop, [&recognition] { recognition.close(); });
+  co_await recognition.recover(
+      QString::fromStdString(id), [] { return false; }, std::move(lock));
+  while (recognition.recognizing()) {
+    co_await qCoro(&recognition, &RecognitionQueue::recognizingChanged);
   }
+  co_await recognition.close();
+  command.finish(invocation.stop);
   bar.finish();
   printOut(std::string(messages::transcriptSaved) + "\n");
 }
@@ -91,16 +66,17 @@ QCoro::Task<void> transcribe(const Invocation& invocation) {
   const std::string language = invocation.value("--language", "ko");
   const std::shared_ptr<SoundFileChunker> sound = co_await openSoundFile(file);
 
-  WhisperRecognitionService recognizer;
-  co_await requireModel(recognizer);
+  CommandLineParts command({.cpuOnly = invocation.has("--cpu")});
+  co_await command.requireModel();
 
   ProgressBar bar("받아쓰기");
   bar.update(0);
   auto progress = [&bar](std::int64_t done, std::int64_t expected) {
     bar.update(static_cast<double>(done) / static_cast<double>(expected), chunkCount(done, expected));
   };
-  const FileTranscription result = co_await transcribeSoundFile(
-      recognizer, sound, language, cpuOnly(invocation), std::move(progress), invocation.stop);
+  const FileTranscription result = co_await transcribeSoundFile(command.parts().recognizer(), sound, language,
+                                                                command.parts().settings().cpuOnly(),
+                                                                std::move(progress), invocation.stop);
   bar.finish();
 
   if (invocation.has("--json")) {

@@ -4,8 +4,6 @@
 
 #include <QCoreApplication>
 #include <QCoro/QCoroSignal>
-#include <QMetaObject>
-#include <QPointer>
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -13,13 +11,13 @@
 #include <stop_token>
 
 #include "app/app_status.h"
-#include "app/speech_model/model_installer.h"
-#include "app/speech_model/model_downloader.h"
 #include "app/notes/note_library.h"
 #include "app/recognition/recognition_queue.h"
 #include "app/recording/recording_session.h"
+#include "app/speech_model/model_downloader.h"
+#include "app/speech_model/model_installer.h"
 #include "cli/cli_support.h"
-#include "cli/command_line_model.h"
+#include "cli/command_line_parts.h"
 #include "cli/commands.h"
 #include "core/native_error.h"
 #include "core/transcript_export.h"
@@ -52,7 +50,7 @@ std::uint32_t displayNumber(const Invocation& invocation) {
 // recognition backlog, redrawn in place.
 class Terminal {
 public:
-  explicit Terminal(CommandLineModel& model) : m_model(model), m_live(::isatty(STDERR_FILENO) == 1) {}
+  explicit Terminal(RecordingParts& parts) : m_parts(parts), m_live(::isatty(STDERR_FILENO) == 1) {}
 
   void line(const std::string& text) {
     clearStatus();
@@ -68,10 +66,10 @@ public:
   }
 
   void drawStatus() {
-    if (!m_live || !m_model.session().recording()) {
+    if (!m_live || !m_parts.session().recording()) {
       return;
     }
-    const RecordingSession& session = m_model.session();
+    const RecordingSession& session = m_parts.session();
     constexpr int width = 10;
     const int filled = std::clamp(static_cast<int>(session.level() * width + 0.5F), 0, width);
     std::string meter;
@@ -79,7 +77,7 @@ public:
       meter += i < filled ? "█" : "░";
     }
     std::string status = "● " + duration(session.elapsed()) + "  " + meter;
-    if (const std::size_t waiting = m_model.recognition().pending().size(); waiting > 0) {
+    if (const std::size_t waiting = m_parts.recognition().pending().size(); waiting > 0) {
       status += "  인식 대기 " + std::to_string(waiting) + "개";
     }
     std::fprintf(stderr, "\r\033[K%s", status.c_str());
@@ -95,7 +93,7 @@ public:
   }
 
 private:
-  CommandLineModel& m_model;
+  RecordingParts& m_parts;
   bool m_live;
   bool m_drawn = false;
 };
@@ -116,17 +114,15 @@ QCoro::Task<void> record(const Invocation& invocation) {
   const std::uint32_t display = displayNumber(invocation);
   const bool json = invocation.has("--json");
 
-  CommandLineModel model(invocation.has("--cpu"), display);
-  AppStatus& status = model.status();
-  RecordingSession& session = model.session();
-  RecognitionQueue& recognition = model.recognition();
-  Terminal terminal(model);
+  CommandLineParts command({.cpuOnly = invocation.has("--cpu"), .display = display});
+  RecordingParts& parts = command.parts();
+  AppStatus& status = parts.status();
+  RecordingSession& session = parts.session();
+  RecognitionQueue& recognition = parts.recognition();
+  Terminal terminal(parts);
 
   // Without a model nothing would be transcribed: refused before anything is recorded.
-  co_await model.modelInstaller().check();
-  if (!model.modelInstaller().modelReady()) {
-    throw NativeError::message(messages::downloadModelFirst);
-  }
+  co_await command.requireModel();
 
   bool warned = false;
   QObject::connect(&status, &AppStatus::warningChanged, [&] {
@@ -146,7 +142,7 @@ QCoro::Task<void> record(const Invocation& invocation) {
   // Each chunk's entries as they are saved, once each, in the note's order.
   std::set<std::string> printed;
   recognition.setAfterChunk([&](QString noteID) -> QCoro::Task<void> {
-    if (const NativeNote* note = model.library().find(noteID)) {
+    if (const NativeNote* note = parts.library().find(noteID)) {
       for (const TranscriptEntry& entry : note->segments) {
         if (printed.insert(entry.id).second) {
           terminal.entry(entryLine(entry, noteID, json));
@@ -180,17 +176,9 @@ QCoro::Task<void> record(const Invocation& invocation) {
   // ends the program at once (copies within a second of the first are the same request):
   // finished chunks are on disk.
   bool interrupted = false;
-  const QPointer<RecordingSession> stoppable(&session);
-  const std::stop_callback onInterrupt(invocation.stop, [&interrupted, stoppable] {
+  command.onInterrupt(invocation.stop, [&interrupted, &session] {
     interrupted = true;
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [stoppable] {
-          if (stoppable) {
-            stoppable->stop();
-          }
-        },
-        Qt::QueuedConnection);
+    session.stop();
   });
 
   if (session.recording()) {
@@ -202,7 +190,7 @@ QCoro::Task<void> record(const Invocation& invocation) {
   }
   status.setStatus(QString::fromUtf8(messages::transcriptSaved));
   terminal.clearStatus();
-  co_await model.shutdown();
+  co_await parts.stopAndClose();
   // A recording that ended by itself (the sound server, the disk, sleep) or whose recognition
   // failed has said why; its note is saved all the same.
   if (warned || !interrupted) {

@@ -5,12 +5,12 @@
 #include <memory>
 #include <system_error>
 
-#include "app/recognition/engine_config.h"
-#include "app/speech_model/model_downloader.h"
-#include "app/speech_model/model_file_check.h"
 #include "app/concurrency/serial_worker.h"
 #include "app/recognition/whisper_recognition_service.h"
+#include "app/speech_model/model_file_check.h"
+#include "app/speech_model/model_installer.h"
 #include "cli/cli_support.h"
+#include "cli/command_line_parts.h"
 #include "cli/commands.h"
 #include "cli/progress_bar.h"
 #include "core/native_error.h"
@@ -22,17 +22,26 @@ namespace {
 const char* const modelVerified = "Whisper 모델을 확인했습니다.";
 }  // namespace
 
+// The application's own install: the download into a staging file, the size and SHA-256 check,
+// the engine's check of the model, then the rename into place.
 QCoro::Task<void> modelDownload(const Invocation& invocation) {
-  ModelDownloader downloader;
-  {
-    ProgressBar bar("모델 다운로드");
-    bar.update(0);
-    downloader.onProgress = [&bar](double fraction) { bar.update(fraction); };
-    co_await downloader.download(invocation.stop);
-    downloader.onProgress = nullptr;
+  CommandLineParts command({});
+  ModelInstaller& installer = command.parts().modelInstaller();
+  ProgressBar bar("모델 다운로드");
+  bar.update(0);
+  const QObject receiver;
+  QObject::connect(&installer, &ModelInstaller::downloadProgressChanged, &receiver, [&bar, &installer] {
+    if (const std::optional<double>& fraction = installer.downloadProgress()) {
+      bar.update(*fraction);
+    }
+  });
+  command.onInterrupt(invocation.stop, [&installer] { installer.cancel(); });
+  installer.download();
+  if (const std::optional<TaskHandle> download = installer.downloadTask()) {
+    co_await download->waitForEnd();
   }
-  WhisperRecognitionService recognizer;
-  co_await recognizer.verifyModel();
+  command.finish(invocation.stop);
+  bar.finish();
   printOut(std::string(messages::modelReady) + "\n");
 }
 

@@ -5,12 +5,12 @@
 #include <filesystem>
 
 #include "app/app_status.h"
-#include "app/speech_model/model_installer.h"
-#include "app/speech_model/model_downloader.h"
-#include "app/notes/note_library.h"
 #include "app/concurrency/serial_worker.h"
-#include "app/settings/user_settings.h"
+#include "app/notes/note_library.h"
 #include "app/recognition/whisper_recognition_service.h"
+#include "app/settings/user_settings.h"
+#include "app/speech_model/model_downloader.h"
+#include "app/speech_model/model_installer.h"
 #include "core/atomic_file.h"
 #include "core/chunk_files.h"
 #include "core/data_paths.h"
@@ -43,8 +43,9 @@ ChunkListing listChunks(const std::filesystem::path& folder) {
 
 }  // namespace
 
-RecognitionQueue::RecognitionQueue(NoteLibrary& notes, const ModelInstaller& model, const UserSettings& settings,
-                                   WhisperRecognitionService& recognizer, AppStatus& status, QObject* parent)
+RecognitionQueue::RecognitionQueue(NoteLibrary& notes, const ModelInstaller& model,
+                                   const UserSettings& settings, WhisperRecognitionService& recognizer,
+                                   AppStatus& status, QObject* parent)
     : QObject(parent),
       m_notes(notes),
       m_model(model),
@@ -67,8 +68,16 @@ void RecognitionQueue::enqueue(const QString& file, std::int64_t index, const QS
     m_status.setStatus(backlogStatus);
   } else {
     m_pending.push_back({file, index});
+    emit progressChanged();
   }
   startWorker(noteID);
+}
+
+RecognitionQueue::Progress RecognitionQueue::progress() const {
+  if (!m_workerTask) {
+    return {};
+  }
+  return {m_done, m_done + (m_inEngine ? 1 : 0) + static_cast<std::int64_t>(m_pending.size())};
 }
 
 void RecognitionQueue::startWorker(const QString& noteID) {
@@ -76,9 +85,11 @@ void RecognitionQueue::startWorker(const QString& noteID) {
     return;
   }
   setRecognizing(true);
+  m_done = 0;
   const TaskHandle task;
   m_workerTask = task;
   task.attach(worker(noteID, task.token()));
+  emit progressChanged();
 }
 
 QCoro::Task<void> RecognitionQueue::worker(QString noteID, std::stop_token stop) {
@@ -89,6 +100,7 @@ QCoro::Task<void> RecognitionQueue::worker(QString noteID, std::stop_token stop)
     if (note == nullptr) {
       break;
     }
+    m_inEngine = true;
     const std::filesystem::path pcm = chunk.file.toStdString();
     const std::filesystem::path transcript = chunks::transcriptFile(pcm);
 
@@ -114,7 +126,11 @@ QCoro::Task<void> RecognitionQueue::worker(QString noteID, std::stop_token stop)
     } catch (...) {
       m_status.warnCurrentException();
     }
-    if (!done) {
+    m_inEngine = false;
+    if (done) {
+      ++m_done;
+      emit progressChanged();
+    } else {
       // A failed chunk, a failed save or a cancellation ends the worker; the audio stays on disk.
       m_pending.clear();
       break;
@@ -122,6 +138,7 @@ QCoro::Task<void> RecognitionQueue::worker(QString noteID, std::stop_token stop)
   }
 
   m_workerTask.reset();
+  emit progressChanged();
   if (holdsNoteLock(noteID)) {
     m_recoveryLock.release();
   }

@@ -53,6 +53,14 @@ public:
   // The chunks waiting, oldest first.
   const std::deque<PendingChunk>& pending() const { return m_pending; }
 
+  // How far the running worker is: the chunks it has finished, and those plus the one in the engine
+  // and the ones waiting. Both 0 while no worker runs.
+  struct Progress {
+    std::int64_t done = 0;
+    std::int64_t total = 0;
+  };
+  Progress progress() const;
+
   // Queues a finished chunk of note `noteID` and starts the worker unless one runs. Without a model
   // nothing is queued (the chunk stays on disk for recovery); a full queue refuses the chunk and
   // says so in `status`.
@@ -79,6 +87,7 @@ public:
 
 signals:
   void recognizingChanged();
+  void progressChanged();
   // The worker for note `noteID` ended (the queue is empty, or it stopped at a failure or on
   // cancellation).
   void drained(const QString& noteID);
@@ -97,6 +106,8 @@ private:
   AfterChunk m_afterChunk;
 
   bool m_recognizing = false;
+  std::int64_t m_done = 0;  // chunks the running worker has finished
+  bool m_inEngine = false;  // the running worker has taken a chunk off the queue and not finished it
   bool m_closed = false;
   std::deque<PendingChunk> m_pending;
   std::optional<TaskHandle> m_workerTask;
