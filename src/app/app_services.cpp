@@ -1,11 +1,8 @@
-// The desktop's defaults for the pieces the application model reaches.
+// The services' own members. The desktop's defaults are in platform_defaults.cpp, apart, so that
+// programs which make their own services (sayloom-cli) do not link the desktop's pieces.
 #include "app/app_services.h"
 
-#include "app/recording/audio_capture.h"
-#include "app/cloud/account_cloud_access.h"
 #include "app/cloud/cloud_access.h"
-#include "platform/logind_sleep_watcher.h"
-#include "platform/web_browser.h"
 
 namespace sayloom {
 
@@ -13,16 +10,5 @@ AppServices::AppServices() = default;
 AppServices::AppServices(AppServices&&) noexcept = default;
 AppServices& AppServices::operator=(AppServices&&) noexcept = default;
 AppServices::~AppServices() = default;
-
-AppServices AppServices::platformDefaults() {
-  AppServices services;
-  services.sleepWatcher = std::make_unique<platform::LogindSleepWatcher>();
-  services.displayList = std::make_unique<platform::DesktopDisplayList>();
-  services.settings = std::make_unique<platform::DesktopSettingsStore>();
-  services.makeCapture = [] { return std::make_unique<AudioCapture>(); };
-  services.cloud = std::make_unique<AccountCloudAccess>(
-      FirebaseAccountLink::forThisDesktop(), std::make_unique<platform::DesktopWebBrowser>());
-  return services;
-}
 
 }  // namespace sayloom
