@@ -409,7 +409,7 @@ TEST(StudioWindowSize, DefaultSizeShrinksToTheScreenButNotBelowTheMinimum) {
 
 TEST_F(StudioWindowTest, FirstSizeFitsTheScreen) {
   makeStudio();
-  ui::StudioWindow fresh(*m_model, {[] {}, [] {}, [] { return false; }});
+  ui::StudioWindow fresh(*m_model, *m_actions, [] { return false; });
   EXPECT_EQ(fresh.size(), ui::StudioWindow::fittedSize(fresh.screen()->availableGeometry().size()));
   fresh.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh));
