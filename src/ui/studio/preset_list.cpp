@@ -191,7 +191,8 @@ void PresetRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     return QRect(QPoint(left, inner.top() + (inner.height() - size.height()) / 2), size);
   };
 
-  index.data(Qt::DecorationRole).value<QIcon>().paint(painter, centred(x, QSize(iconSize, iconSize)));
+  index.data(Qt::DecorationRole).value<QIcon>().paint(painter, centred(x, QSize(iconSize, iconSize)), Qt::AlignCenter,
+                                                      selected ? QIcon::Selected : QIcon::Normal);
   x += iconSize + partGap;
 
   if (const OverlayPreset* preset = m_model.presetAt(index.row())) {
