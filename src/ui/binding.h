@@ -2,8 +2,9 @@
 // Binding controls to the parts of the application model, so that what a control shows and what
 // it does are written next to it: `follow` refreshes a control from a part now and on every change,
 // `bindToggle` and `bindChoice` make two-way links to a property, `onClick` and `onTrigger` name a
-// control's command, `start` lets a model command run on by itself. Controls keep no state of the
-// product; the connections end with the control. Main thread only.
+// control's command, `driveButton` makes a push button one more face of a shared action, `start`
+// lets a model command run on by itself. Controls keep no state of the product; the connections
+// end with the control. Main thread only.
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
@@ -36,6 +37,27 @@ void onClick(QAbstractButton* button, Action action) {
 template <typename Action>
 void onTrigger(QAction* item, Action action) {
   QObject::connect(item, &QAction::triggered, item, [action = std::move(action)] { action(); });
+}
+
+// `button` shows `action` (text, icon, tool tip, enabled, checkable, checked) now and on every
+// change, and a click triggers it: what the button does and when is decided by the action alone.
+inline void driveButton(QAbstractButton* button, QAction* action) {
+  const auto refresh = [button, action] {
+    const QSignalBlocker quiet(button);
+    button->setText(action->text());
+    button->setIcon(action->icon());
+    button->setToolTip(action->toolTip());
+    button->setEnabled(action->isEnabled());
+    button->setCheckable(action->isCheckable());
+    button->setChecked(action->isChecked());
+  };
+  follow(button, action, &QAction::changed, refresh);
+  // A checkable button has flipped itself by now; the action flips the property and its change
+  // sets the button back to what the property holds.
+  QObject::connect(button, &QAbstractButton::clicked, action, [action, refresh] {
+    action->trigger();
+    refresh();
+  });
 }
 
 // A check box or checkable button showing a boolean property; the user's change calls `set`.

@@ -154,7 +154,7 @@ TEST_F(StudioScreenshots, SettingsSectionsAndTrayMenu) {
     EXPECT_EQ(clippedTexts(settings.sections()->widget(i)), QStringList()) << files[i];
   }
 
-  ui::TrayMenu tray(*m_model, {[] {}, [] {}});
+  ui::TrayMenu tray(*m_model, *m_actions, [] {});
   QCoro::waitFor(m_model->startRecording());
   m_source.push(std::vector<float>(2 * 16'000, 0.2F));
   ASSERT_TRUE(eventually([&] { return m_model->session().elapsed() >= 2; }));

@@ -7,9 +7,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QLineEdit>
+#include <QListWidget>
 
 #include "app/cloud/cloud_access.h"
 #include "ui/studio/cloud_controls.h"
@@ -207,11 +209,12 @@ const ControlCase controlCases[] = {
        EXPECT_EQ(t.model().presetEditor().selectedPresetID(), QString::fromStdString(presets.back().Id));
        auto* list = t.studio()->findChild<ui::PresetList*>();
        QStringList texts;
-       for (int i = 0; i < list->count(); ++i) {
-         texts << list->item(i)->text();
+       for (int i = 0; i < list->model()->rowCount(); ++i) {
+         texts << list->model()->index(i, 0).data(Qt::AccessibleTextRole).toString();
        }
        EXPECT_TRUE(texts.contains(QStringLiteral("사용자 프리셋 1"))) << texts.join(QLatin1Char('|')).toStdString();
-       EXPECT_EQ(list->currentItem()->data(Qt::UserRole).toString(), QString::fromStdString(presets.back().Id));
+       EXPECT_EQ(list->currentIndex().data(ui::PresetListModel::IdRole).toString(),
+                 QString::fromStdString(presets.back().Id));
      }},
     {"PresetFileMenuImportsAndExports",
      [](StudioControls& t) {
@@ -293,11 +296,10 @@ const ControlCase controlCases[] = {
     {"PresetRowsSelectThePreset",
      [](StudioControls& t) {
        auto* list = t.studio()->findChild<ui::PresetList*>();
-       for (int i = 0; i < list->count(); ++i) {
-         if (list->item(i)->data(Qt::UserRole).toString() == QStringLiteral("builtin-focus")) {
-           list->setCurrentRow(i);
-         }
-       }
+       const QModelIndex focus = list->model()->index(list->presets()->rowOf(QStringLiteral("builtin-focus")), 0);
+       ASSERT_TRUE(focus.isValid());
+       list->scrollTo(focus);
+       QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(focus).center());
      },
      [](StudioControls& t) { EXPECT_EQ(t.model().presetEditor().selectedPresetID(), QStringLiteral("builtin-focus")); }},
     {"SectionsSwitchTheDetailColumn",
@@ -409,7 +411,7 @@ TEST(StudioWindowSize, DefaultSizeShrinksToTheScreenButNotBelowTheMinimum) {
 
 TEST_F(StudioWindowTest, FirstSizeFitsTheScreen) {
   makeStudio();
-  ui::StudioWindow fresh(*m_model, {[] {}, [] {}, [] { return false; }});
+  ui::StudioWindow fresh(*m_model, *m_actions, [] { return false; });
   EXPECT_EQ(fresh.size(), ui::StudioWindow::fittedSize(fresh.screen()->availableGeometry().size()));
   fresh.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh));
@@ -507,25 +509,97 @@ TEST_F(StudioWindowTest, PresetRowsGroupBuiltInsAndTagShownOnes) {
   auto* list = studio()->findChild<ui::PresetList*>();
   QStringList headings;
   int shown = 0;
-  for (int i = 0; i < list->count(); ++i) {
-    QListWidgetItem* item = list->item(i);
-    if (item->data(Qt::UserRole).toString().isEmpty()) {
-      headings << item->text();
+  for (int i = 0; i < list->model()->rowCount(); ++i) {
+    const QModelIndex row = list->model()->index(i, 0);
+    if (row.data(ui::PresetListModel::IdRole).toString().isEmpty()) {
+      headings << row.data(Qt::AccessibleTextRole).toString();
+      EXPECT_FALSE(row.flags() & Qt::ItemIsSelectable);
       continue;
     }
     const OverlayPreset* preset = nullptr;
     for (const OverlayPreset& each : m_model->presetEditor().presets()) {
-      preset = QString::fromStdString(each.Id) == item->data(Qt::UserRole).toString() ? &each : preset;
+      preset = QString::fromStdString(each.Id) == row.data(ui::PresetListModel::IdRole).toString() ? &each : preset;
     }
     ASSERT_NE(preset, nullptr);
-    QWidget* row = list->itemWidget(item);
-    EXPECT_NE(findByText(row, QString::fromStdString(preset->Name)), nullptr);
-    EXPECT_FALSE(row->findChild<QLabel*>(QStringLiteral("swatch"))->pixmap().isNull());
-    EXPECT_EQ(findByText<QLabel>(row, ui::PresetList::shownTag)->isVisible(), preset->IsEnabled) << preset->Name;
+    const QString name = QString::fromStdString(preset->Name);
+    EXPECT_EQ(row.data(Qt::AccessibleTextRole).toString(),
+              preset->IsEnabled ? name + QLatin1Char('\n') + ui::PresetList::shownTag : name);
     shown += preset->IsEnabled ? 1 : 0;
   }
   EXPECT_EQ(headings, (QStringList{QStringLiteral("기본 프리셋"), QStringLiteral("사용자 프리셋 0")}));
   EXPECT_GE(shown, 1);
+}
+
+// The preset list as a user finds it, by its accessible name, and its row read as `text`.
+QAbstractItemView* presetList(QWidget* studio) {
+  return findByText<QAbstractItemView>(studio, QStringLiteral("오버레이 프리셋"));
+}
+QModelIndex presetRowReading(QAbstractItemView* list, const QString& text) {
+  for (int row = 0; row < list->model()->rowCount(); ++row) {
+    if (list->model()->index(row, 0).data(Qt::AccessibleTextRole).toString() == text) {
+      return list->model()->index(row, 0);
+    }
+  }
+  return {};
+}
+
+TEST_F(StudioWindowTest, EditingOnePresetRepaintsOnlyItsRow) {
+  makeStudio();
+  QAbstractItemView* list = presetList(studio());
+  ASSERT_NE(list, nullptr);
+  // What assistive technology reads for a preset's row.
+  const auto reads = [](const OverlayPreset& preset) {
+    const QString name = QString::fromStdString(preset.Name);
+    return preset.IsEnabled ? name + QLatin1Char('\n') + ui::PresetList::shownTag : name;
+  };
+  struct Case {
+    const char* name;
+    std::function<void(OverlayPreset&)> change;
+  };
+  const Case cases[] = {
+      {"renamed", [](OverlayPreset& preset) { preset.Name = "회의 자막"; }},
+      {"shown or hidden", [](OverlayPreset& preset) { preset.IsEnabled = !preset.IsEnabled; }},
+      {"recoloured", [](OverlayPreset& preset) { preset.BackgroundOpacity = preset.BackgroundOpacity > 0.5 ? 0.3 : 0.9; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString id = m_model->presetEditor().selectedPresetID();
+    QSignalSpy resets(list->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy changes(list->model(), &QAbstractItemModel::dataChanged);
+    m_model->presetEditor().editSelectedPreset(c.change);
+    const OverlayPreset& edited = m_model->presetEditor().selectedPreset();
+    EXPECT_EQ(resets.count(), 0);
+    ASSERT_EQ(changes.count(), 1);
+    const auto top = changes.front().at(0).value<QModelIndex>();
+    const auto bottom = changes.front().at(1).value<QModelIndex>();
+    EXPECT_EQ(top.row(), bottom.row());
+    EXPECT_EQ(top.data(ui::PresetListModel::IdRole).toString(), id);
+    EXPECT_EQ(top.data(Qt::AccessibleTextRole).toString(), reads(edited));
+    EXPECT_EQ(list->currentIndex(), top) << "the selection stays on the edited preset";
+  }
+}
+
+TEST_F(StudioWindowTest, ArrowKeysMoveThePresetSelectionPastTheHeadings) {
+  makeStudio();
+  m_model->newPreset(false);
+  const QString own = m_model->presetEditor().selectedPresetID();
+  QString lastBuiltIn;
+  for (const OverlayPreset& preset : m_model->presetEditor().presets()) {
+    lastBuiltIn = preset.IsBuiltIn ? QString::fromStdString(preset.Id) : lastBuiltIn;
+  }
+  QAbstractItemView* list = presetList(studio());
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(presetRowReading(list, QStringLiteral("사용자 프리셋 1")).isValid());
+  list->setFocus();
+  struct Case {
+    Qt::Key key;
+    QString selected;
+  };
+  for (const Case& c : {Case{Qt::Key_Up, lastBuiltIn}, Case{Qt::Key_Down, own}}) {
+    QTest::keyClick(list, c.key);
+    EXPECT_EQ(m_model->presetEditor().selectedPresetID(), c.selected);
+    EXPECT_EQ(list->currentIndex().data(ui::PresetListModel::IdRole).toString(), c.selected);
+  }
 }
 
 TEST_F(StudioWindowTest, RecognitionShowsItsIndicator) {

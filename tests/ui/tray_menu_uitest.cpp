@@ -38,7 +38,10 @@ protected:
     if (!m_model) {
       makeStudio();
     }
-    m_tray = std::make_unique<ui::TrayMenu>(*m_model, ui::TrayMenu::Shell{[this] { ++m_opened; }, [this] { ++m_quits; }});
+    if (!m_actions) {
+      m_actions = std::make_unique<ui::AppActions>(*m_model, ui::AppActions::Shell{[] {}, [this] { ++m_quits; }});
+    }
+    m_tray = std::make_unique<ui::TrayMenu>(*m_model, *m_actions, [this] { ++m_opened; });
     return *m_tray;
   }
   ~TrayMenuTest() override { m_tray.reset(); }

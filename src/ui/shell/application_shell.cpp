@@ -12,6 +12,7 @@
 #include "ui/icons/icons.h"
 #include "ui/desktop_services.h"
 #include "ui/settings/settings_window.h"
+#include "ui/shell/app_actions.h"
 #include "ui/shell/unix_signals.h"
 #include "ui/studio/studio_window.h"
 #include "ui/tray/tray_menu.h"
@@ -54,10 +55,9 @@ ApplicationShell::ApplicationShell(AppServices services, std::function<void()> f
     : m_model(std::make_unique<AppModel>(std::move(services))),
       m_handshake(finish ? std::move(finish) : [] { QCoreApplication::exit(0); },
                   abort ? std::move(abort) : exitNow) {
-  m_tray = std::make_unique<TrayMenu>(*m_model, TrayMenu::Shell{[this] { openStudio(); }, [this] { requestQuit(); }});
-  m_studio = std::make_unique<StudioWindow>(
-      *m_model, StudioWindow::Shell{[this] { openSettings(); }, [this] { requestQuit(); },
-                                    [this] { return m_tray->inTray(); }});
+  m_actions = std::make_unique<AppActions>(*m_model, AppActions::Shell{[this] { openSettings(); }, [this] { requestQuit(); }});
+  m_tray = std::make_unique<TrayMenu>(*m_model, *m_actions, [this] { openStudio(); });
+  m_studio = std::make_unique<StudioWindow>(*m_model, *m_actions, [this] { return m_tray->inTray(); });
   QGuiApplication::setWindowIcon(Icons::bundled(QStringLiteral("waveform")));
 }
 
@@ -65,6 +65,7 @@ ApplicationShell::~ApplicationShell() {
   delete m_settings;
   m_studio.reset();
   m_tray.reset();
+  m_actions.reset();
 }
 
 void ApplicationShell::openStudio() {

@@ -18,6 +18,7 @@ class AppModel;
 
 namespace sayloom::ui {
 
+class AppActions;
 class SettingsWindow;
 class StudioWindow;
 class TrayMenu;
@@ -48,6 +49,7 @@ public:
   AppModel& model() const { return *m_model; }
   StudioWindow& studio() const { return *m_studio; }
   TrayMenu& tray() const { return *m_tray; }
+  AppActions& actions() const { return *m_actions; }
   QuitHandshake& handshake() { return m_handshake; }
   // The settings window, or null before it was first opened.
   SettingsWindow* settings() const;
@@ -64,6 +66,7 @@ public:
 private:
   std::unique_ptr<AppModel> m_model;
   QuitHandshake m_handshake;
+  std::unique_ptr<AppActions> m_actions;
   std::unique_ptr<StudioWindow> m_studio;
   std::unique_ptr<TrayMenu> m_tray;
   QPointer<SettingsWindow> m_settings;

@@ -13,13 +13,14 @@
 #include "app/recording/recording_session.h"
 #include "ui/binding.h"
 #include "ui/icons/icons.h"
+#include "ui/shell/app_actions.h"
 #include "ui/studio/choices.h"
 #include "ui/studio/view_bindings.h"
 #include "ui/studio/studio_style.h"
 
 namespace sayloom::ui {
 
-CloudControls::CloudControls(AppModel& model, QWidget* parent) : QFrame(parent) {
+CloudControls::CloudControls(AppModel& model, AppActions& actions, QWidget* parent) : QFrame(parent) {
   setObjectName(QStringLiteral("card"));
   CloudAccess& cloud = model.cloud();
   RecordingSession& session = model.session();
@@ -39,10 +40,7 @@ CloudControls::CloudControls(AppModel& model, QWidget* parent) : QFrame(parent) 
   outLayout->setContentsMargins(0, 0, 0, 0);
   outLayout->addWidget(makeCaption(invitation, signedOut), 1);
   auto* signIn = new QPushButton(signedOut);
-  follow(signIn, &cloud, &CloudAccess::signingInChanged, [signIn, &cloud] {
-    signIn->setText(cloud.signingIn() ? QStringLiteral("로그인 취소") : QStringLiteral("계정 연결"));
-  });
-  onClick(signIn, [&cloud] { cloud.signingIn() ? cloud.cancelSignIn() : cloud.signIn(); });
+  driveButton(signIn, actions.signIn());
   outLayout->addWidget(signIn);
   layout->addWidget(signedOut);
 

@@ -10,10 +10,12 @@ class AppModel;
 
 namespace sayloom::ui {
 
+class AppActions;
+
 class CloudControls : public QFrame {
   Q_OBJECT
 public:
-  explicit CloudControls(AppModel& model, QWidget* parent = nullptr);
+  CloudControls(AppModel& model, AppActions& actions, QWidget* parent = nullptr);
 
   static inline const QString invitation = QStringLiteral("번역·AI 회의록을 기존 계정에서 이어가세요.");
   static inline const QString creditsNote =

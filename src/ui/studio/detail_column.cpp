@@ -21,7 +21,7 @@
 
 namespace sayloom::ui {
 
-DetailColumn::DetailColumn(AppModel& model, QWidget* parent) : QWidget(parent) {
+DetailColumn::DetailColumn(AppModel& model, AppActions& actions, QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -65,12 +65,12 @@ DetailColumn::DetailColumn(AppModel& model, QWidget* parent) : QWidget(parent) {
 
   m_speechModelCard = new SpeechModelCard(model, content);
   m_cards->addWidget(m_speechModelCard);
-  m_recording = new RecordingControls(model, content);
+  m_recording = new RecordingControls(model, actions, content);
   m_cards->addWidget(m_recording);
   m_transcript = new TranscriptPane(model, content);
   m_transcript->setMinimumHeight(240);
   m_cards->addWidget(m_transcript, 1);
-  m_cloud = new CloudControls(model, content);
+  m_cloud = new CloudControls(model, actions, content);
   m_cards->addWidget(m_cloud);
 
   m_overlayRow = new QWidget(content);

@@ -16,6 +16,7 @@ class AppModel;
 
 namespace sayloom::ui {
 
+class AppActions;
 class CloudControls;
 class SpeechModelCard;
 class PresetInspector;
@@ -26,7 +27,7 @@ class TranscriptPane;
 class DetailColumn : public QWidget {
   Q_OBJECT
 public:
-  explicit DetailColumn(AppModel& model, QWidget* parent = nullptr);
+  DetailColumn(AppModel& model, AppActions& actions, QWidget* parent = nullptr);
 
   Section section() const { return m_section; }
   void showSection(Section section);

@@ -1,137 +1,271 @@
-// The presets of the sidebar, bound to the preset editor.
+// The presets of the sidebar: a model over the preset editor, a delegate that paints its rows, and
+// the view bound to the editor's selection.
 #include "ui/studio/preset_list.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QSignalBlocker>
+#include <QApplication>
+#include <QPainter>
+#include <algorithm>
 
 #include "app/presets/preset_editor.h"
 #include "platform/accessibility_settings.h"
-#include "ui/binding.h"
 #include "ui/captions/preset_swatch.h"
 #include "ui/icons/icons.h"
 
 namespace sayloom::ui {
 
 namespace {
-
+// The row's padding and gaps, and the sizes of its icon and swatch.
+constexpr int rowMarginX = 6;
+constexpr int rowMarginY = 3;
+constexpr int partGap = 7;
+constexpr int iconSize = 16;
 constexpr QSize swatchSize(30, 20);
+constexpr int headingMarginY = 2;
 
-// Rows of presets carry their Id; headings carry none.
-QString presetIdOf(const QListWidgetItem* item) { return item->data(Qt::UserRole).toString(); }
-
+QFont headingFont(QFont font) {
+  font.setBold(true);
+  font.setPointSizeF(font.pointSizeF() * 0.9);
+  return font;
+}
 }  // namespace
 
-PresetList::PresetList(PresetEditor& editor, QWidget* parent) : QListWidget(parent), m_editor(editor) {
+// ---- model
+
+PresetListModel::PresetListModel(PresetEditor& editor, QObject* parent) : QAbstractListModel(parent), m_editor(editor) {
+  connect(&editor, &PresetEditor::presetsChanged, this, &PresetListModel::update);
+  // The swatches follow the desktop's contrast and transparency settings.
+  connect(&platform::AccessibilitySettings::shared(), &platform::AccessibilitySettings::changed, this, [this] {
+    if (!m_rows.empty()) {
+      emit dataChanged(index(0), index(rowCount() - 1), {Qt::DecorationRole});
+    }
+  });
+  update();
+}
+
+int PresetListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+const OverlayPreset* PresetListModel::presetAt(int row) const {
+  if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || !m_rows[static_cast<std::size_t>(row)]) {
+    return nullptr;
+  }
+  return &*m_rows[static_cast<std::size_t>(row)];
+}
+
+int PresetListModel::rowOf(const QString& id) const {
+  const std::string wanted = id.toStdString();
+  for (std::size_t i = 0; i < m_rows.size(); ++i) {
+    if (m_rows[i] && m_rows[i]->Id == wanted) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+Qt::ItemFlags PresetListModel::flags(const QModelIndex& index) const {
+  return presetAt(index.row()) != nullptr ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren
+                                          : Qt::NoItemFlags;
+}
+
+QVariant PresetListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) {
+    return {};
+  }
+  const OverlayPreset* preset = presetAt(index.row());
+  if (preset == nullptr) {
+    const QString heading = index.row() == 0 ? PresetList::builtInHeading
+                                             : QStringLiteral("%1 %2").arg(PresetList::userHeading).arg(m_userCount);
+    switch (role) {
+      case Qt::DisplayRole:
+      case Qt::AccessibleTextRole:
+        return heading;
+      case HeadingRole:
+        return true;
+      default:
+        return {};
+    }
+  }
+  const QString name = QString::fromStdString(preset->Name);
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+      return name;
+    case Qt::AccessibleTextRole:
+      return preset->IsEnabled ? name + QLatin1Char('\n') + PresetList::shownTag : name;
+    case Qt::DecorationRole:
+      return Icons::icon(Icons::presetKindSymbol(QString::fromStdString(preset->Kind)));
+    case IdRole:
+      return QString::fromStdString(preset->Id);
+    case HeadingRole:
+      return false;
+    case ShownRole:
+      return preset->IsEnabled;
+    default:
+      return {};
+  }
+}
+
+void PresetListModel::update() {
+  const std::vector<OverlayPreset>& presets = m_editor.presets();
+  // The rows in order: the headings as none, the built-in presets under the first.
+  std::vector<const OverlayPreset*> rows{nullptr};
+  for (const OverlayPreset& preset : presets) {
+    if (preset.IsBuiltIn) {
+      rows.push_back(&preset);
+    }
+  }
+  rows.push_back(nullptr);
+  for (const OverlayPreset& preset : presets) {
+    if (!preset.IsBuiltIn) {
+      rows.push_back(&preset);
+    }
+  }
+
+  bool sameRows = rows.size() == m_rows.size();
+  for (std::size_t i = 0; sameRows && i < rows.size(); ++i) {
+    sameRows = (rows[i] == nullptr) == !m_rows[i] && (rows[i] == nullptr || rows[i]->Id == m_rows[i]->Id);
+  }
+  if (!sameRows) {
+    beginResetModel();
+    m_rows.clear();
+    m_userCount = 0;
+    for (const OverlayPreset* preset : rows) {
+      m_rows.push_back(preset != nullptr ? std::optional<OverlayPreset>(*preset) : std::nullopt);
+      m_userCount += preset != nullptr && !preset->IsBuiltIn ? 1 : 0;
+    }
+    endResetModel();
+    return;
+  }
+  // The same presets in the same order: only the rows whose preset changed are told.
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i] != nullptr && *rows[i] != *m_rows[i]) {
+      m_rows[i] = *rows[i];
+      emit dataChanged(index(static_cast<int>(i)), index(static_cast<int>(i)));
+    }
+  }
+}
+
+// ---- delegate
+
+PresetRowDelegate::PresetRowDelegate(PresetListModel& model, QListView* view)
+    : QStyledItemDelegate(view), m_model(model), m_view(view) {}
+
+QSize PresetRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  // As wide as the list, so that nothing hides under the scroll bar.
+  const int width = m_view->viewport()->width();
+  if (index.data(PresetListModel::HeadingRole).toBool()) {
+    return {width, QFontMetrics(headingFont(option.font)).height() + 2 * headingMarginY + 2};
+  }
+  const int content = std::max({QFontMetrics(option.font).height() + 4, swatchSize.height(), iconSize});
+  return {width, content + 2 * rowMarginY};
+}
+
+void PresetRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QStyleOptionViewItem styled = option;
+  initStyleOption(&styled, index);
+  const QPalette::ColorGroup group = (option.state & QStyle::State_Enabled) != 0 ? QPalette::Normal : QPalette::Disabled;
+  painter->save();
+  if (index.data(PresetListModel::HeadingRole).toBool()) {
+    painter->setFont(headingFont(option.font));
+    painter->setPen(option.palette.color(QPalette::Normal, QPalette::PlaceholderText));
+    painter->drawText(option.rect.adjusted(rowMarginX, headingMarginY, -rowMarginX, -headingMarginY),
+                      Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
+    painter->restore();
+    return;
+  }
+
+  // The selection and hover background as the style draws it, without the item's own text and icon.
+  styled.text.clear();
+  styled.icon = QIcon();
+  styled.features &= ~(QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration);
+  const QWidget* widget = option.widget;
+  QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+  style->drawControl(QStyle::CE_ItemViewItem, &styled, painter, widget);
+
+  const bool selected = (option.state & QStyle::State_Selected) != 0;
+  const QColor text = option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
+  const QRect inner = option.rect.adjusted(rowMarginX, rowMarginY, -rowMarginX, -rowMarginY);
+  int x = inner.left();
+  const auto centred = [&inner](int left, QSize size) {
+    return QRect(QPoint(left, inner.top() + (inner.height() - size.height()) / 2), size);
+  };
+
+  index.data(Qt::DecorationRole).value<QIcon>().paint(painter, centred(x, QSize(iconSize, iconSize)), Qt::AlignCenter,
+                                                      selected ? QIcon::Selected : QIcon::Normal);
+  x += iconSize + partGap;
+
+  if (const OverlayPreset* preset = m_model.presetAt(index.row())) {
+    const platform::AccessibilitySettings& accessibility = platform::AccessibilitySettings::shared();
+    const RenderOptions options{.increasedContrast = accessibility.increasedContrast(),
+                                .reduceTransparency = accessibility.reduceTransparency(),
+                                .forceOpaque = false};
+    painter->setRenderHint(QPainter::Antialiasing);
+    PresetSwatch::paint(*painter, QRectF(centred(x, swatchSize)), *preset, options);
+  }
+  x += swatchSize.width() + partGap;
+
+  // The tag at the right end; the name takes what is left.
+  int right = inner.right() + 1;
+  if (index.data(PresetListModel::ShownRole).toBool()) {
+    const int tagWidth = QFontMetrics(option.font).horizontalAdvance(PresetList::shownTag);
+    right -= tagWidth;
+    painter->setFont(option.font);
+    painter->setPen(text);
+    painter->drawText(QRect(right, inner.top(), tagWidth, inner.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                      PresetList::shownTag);
+    right -= partGap;
+  }
+  const QRect nameRect(x, inner.top(), std::max(0, right - x), inner.height());
+  painter->setFont(option.font);
+  painter->setPen(text);
+  painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+                    QFontMetrics(option.font).elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
+                                                         nameRect.width()));
+  painter->restore();
+}
+
+// ---- view
+
+PresetList::PresetList(PresetEditor& editor, QWidget* parent)
+    : QListView(parent), m_editor(editor), m_model(new PresetListModel(editor, this)) {
   setAccessibleName(QStringLiteral("오버레이 프리셋"));
   setSelectionMode(QAbstractItemView::SingleSelection);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  follow(this, &editor, &PresetEditor::presetsChanged, [this] { refresh(); });
-  follow(this, &editor, &PresetEditor::selectedPresetIDChanged, [this] { showSelection(); });
-  // The swatches follow the desktop's contrast and transparency settings.
-  connect(&platform::AccessibilitySettings::shared(), &platform::AccessibilitySettings::changed, this,
-          [this] { refresh(); });
-  connect(this, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
-    if (item != nullptr && !presetIdOf(item).isEmpty()) {
-      m_editor.setSelectedPresetID(presetIdOf(item));
-    }
-  });
-}
-
-QListWidgetItem* PresetList::addHeading(const QString& text) {
-  auto* item = new QListWidgetItem(text, this);
-  item->setFlags(Qt::NoItemFlags);
-  QFont font = item->font();
-  font.setBold(true);
-  font.setPointSizeF(font.pointSizeF() * 0.9);
-  item->setFont(font);
-  item->setForeground(palette().color(QPalette::PlaceholderText));
-  return item;
-}
-
-void PresetList::fillRow(QListWidgetItem* item, const OverlayPreset& preset) {
-  const QString name = QString::fromStdString(preset.Name);
-  item->setData(Qt::UserRole, QString::fromStdString(preset.Id));
-  item->setData(Qt::AccessibleTextRole, preset.IsEnabled ? name + QLatin1Char('\n') + shownTag : name);
-  QWidget* row = itemWidget(item);
-  if (row == nullptr) {
-    row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(6, 3, 6, 3);
-    layout->setSpacing(7);
-    for (const char* part : {"kind", "swatch", "name"}) {
-      auto* label = new QLabel(row);
-      label->setObjectName(QLatin1String(part));
-      layout->addWidget(label, part == std::string_view("name") ? 1 : 0);
-    }
-    auto* tag = new QLabel(shownTag, row);
-    tag->setObjectName(QStringLiteral("tag"));
-    layout->addWidget(tag);
-    setItemWidget(item, row);
-  }
-  const platform::AccessibilitySettings& accessibility = platform::AccessibilitySettings::shared();
-  const RenderOptions options{.increasedContrast = accessibility.increasedContrast(),
-                              .reduceTransparency = accessibility.reduceTransparency(),
-                              .forceOpaque = false};
-  row->findChild<QLabel*>(QStringLiteral("kind"))
-      ->setPixmap(Icons::icon(Icons::presetKindSymbol(QString::fromStdString(preset.Kind))).pixmap(16, 16));
-  row->findChild<QLabel*>(QStringLiteral("swatch"))
-      ->setPixmap(PresetSwatch::pixmap(preset, swatchSize, devicePixelRatioF(), options));
-  auto* nameLabel = row->findChild<QLabel*>(QStringLiteral("name"));
-  nameLabel->setText(name);
-  nameLabel->setToolTip(name);
-  row->findChild<QLabel*>(QStringLiteral("tag"))->setVisible(preset.IsEnabled);
-  // As wide as the list whatever the row would like, so that nothing hides under the scroll bar.
-  item->setSizeHint(QSize(0, row->sizeHint().height()));
-}
-
-void PresetList::refresh() {
-  std::vector<const OverlayPreset*> builtIn;
-  std::vector<const OverlayPreset*> own;
-  for (const OverlayPreset& preset : m_editor.presets()) {
-    (preset.IsBuiltIn ? builtIn : own).push_back(&preset);
-  }
-  // The rows in order, headings as null.
-  std::vector<const OverlayPreset*> rows{nullptr};
-  rows.insert(rows.end(), builtIn.begin(), builtIn.end());
-  rows.push_back(nullptr);
-  rows.insert(rows.end(), own.begin(), own.end());
-
-  bool sameRows = count() == static_cast<int>(rows.size());
-  for (int i = 0; sameRows && i < count(); ++i) {
-    const OverlayPreset* preset = rows[static_cast<std::size_t>(i)];
-    sameRows = presetIdOf(item(i)) == (preset != nullptr ? QString::fromStdString(preset->Id) : QString());
-  }
-  const QSignalBlocker quiet(this);
-  if (!sameRows) {
-    clear();
-    addHeading(builtInHeading);
-    for (std::size_t i = 0; i < builtIn.size(); ++i) {
-      new QListWidgetItem(this);
-    }
-    addHeading(QString());
-    for (std::size_t i = 0; i < own.size(); ++i) {
-      new QListWidgetItem(this);
-    }
-  }
-  for (int i = 0; i < count(); ++i) {
-    if (const OverlayPreset* preset = rows[static_cast<std::size_t>(i)]) {
-      fillRow(item(i), *preset);
-    }
-  }
-  item(static_cast<int>(builtIn.size()) + 1)->setText(QStringLiteral("%1 %2").arg(userHeading).arg(own.size()));
+  setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  // Rows are as wide as the list: they are laid out again at a new width.
+  setResizeMode(QListView::Adjust);
+  setUniformItemSizes(false);
+  setItemDelegate(new PresetRowDelegate(*m_model, this));
+  setModel(m_model);
+  connect(m_model, &QAbstractItemModel::modelReset, this, &PresetList::showSelection);
+  connect(&editor, &PresetEditor::selectedPresetIDChanged, this, &PresetList::showSelection);
   showSelection();
 }
 
-void PresetList::showSelection() {
-  const QSignalBlocker quiet(this);
-  setCurrentItem(nullptr);
-  for (int i = 0; i < count(); ++i) {
-    if (!presetIdOf(item(i)).isEmpty() && presetIdOf(item(i)) == QString::fromStdString(m_editor.selectedPreset().Id)) {
-      setCurrentItem(item(i));
-      break;
-    }
+void PresetList::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QListView::currentChanged(current, previous);
+  const QString id = current.data(PresetListModel::IdRole).toString();
+  if (!m_showingSelection && !id.isEmpty()) {
+    m_editor.setSelectedPresetID(id);
   }
+}
+
+void PresetList::showSelection() {
+  // The editor names the selected preset, or the first one when its Id is not (yet) a preset's.
+  const int row = m_model->rowOf(QString::fromStdString(m_editor.selectedPreset().Id));
+  const QModelIndex target = row >= 0 ? m_model->index(row) : QModelIndex();
+  if (target == currentIndex() && (!target.isValid() || selectionModel()->isSelected(target))) {
+    return;
+  }
+  m_showingSelection = true;
+  if (target.isValid()) {
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    scrollTo(target);
+  } else {
+    selectionModel()->clear();
+  }
+  m_showingSelection = false;
 }
 
 }  // namespace sayloom::ui

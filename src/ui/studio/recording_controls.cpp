@@ -10,24 +10,21 @@
 #include <QPushButton>
 
 #include "app/app_model.h"
-#include "app/app_status.h"
 #include "app/cloud/cloud_access.h"
 #include "app/export/note_exporter.h"
-#include "app/recognition/recognition_queue.h"
 #include "app/recording/recording_session.h"
 #include "core/native_note.h"
 #include "ui/binding.h"
-#include "ui/icons/icons.h"
+#include "ui/shell/app_actions.h"
 #include "ui/studio/choices.h"
 #include "ui/studio/view_bindings.h"
 #include "ui/studio/studio_style.h"
 
 namespace sayloom::ui {
 
-RecordingControls::RecordingControls(AppModel& model, QWidget* parent) : QFrame(parent) {
+RecordingControls::RecordingControls(AppModel& model, AppActions& actions, QWidget* parent) : QFrame(parent) {
   setObjectName(QStringLiteral("card"));
   RecordingSession& session = model.session();
-  AppStatus& status = model.appStatus();
   CloudAccess& cloud = model.cloud();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(14, 12, 14, 12);
@@ -142,21 +139,9 @@ RecordingControls::RecordingControls(AppModel& model, QWidget* parent) : QFrame(
          [elapsed, &session] { elapsed->setText(NoteExporter::duration(session.elapsed())); });
   meterRow->addWidget(elapsed);
 
-  // Start or stop; a start waits while the last recording's chunks are still being recognised.
   auto* record = new QPushButton(this);
   record->setMinimumHeight(34);
-  const auto refreshRecord = [record, &session, &status, &model] {
-    const bool recording = session.recording();
-    record->setText(recording ? QStringLiteral("녹음 중지") : QStringLiteral("녹음 시작"));
-    record->setIcon(Icons::icon(recording ? QStringLiteral("stop.fill") : QStringLiteral("record.circle")));
-    record->setEnabled(!status.working() && (recording || !model.recognition().recognizing()));
-  };
-  follow(record, &session, &RecordingSession::recordingChanged, refreshRecord);
-  follow(record, &status, &AppStatus::workingChanged, refreshRecord);
-  follow(record, &model.recognition(), &RecognitionQueue::recognizingChanged, refreshRecord);
-  onClick(record, [&model, &session] {
-    start(session.recording() ? model.stopRecording() : model.startRecording());
-  });
+  driveButton(record, actions.record());
   layout->addWidget(record);
 
   auto* line = makeCaption(QString(), this);

@@ -10,10 +10,12 @@ class AppModel;
 
 namespace sayloom::ui {
 
+class AppActions;
+
 class RecordingControls : public QFrame {
   Q_OBJECT
 public:
-  explicit RecordingControls(AppModel& model, QWidget* parent = nullptr);
+  RecordingControls(AppModel& model, AppActions& actions, QWidget* parent = nullptr);
 
   static inline const QString localLine =
       QStringLiteral("오디오는 이 Mac에 저장됩니다. 클라우드 작업은 직접 선택할 때만 실행됩니다.");

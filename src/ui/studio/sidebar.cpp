@@ -15,6 +15,7 @@
 #include "app/presets/preset_editor.h"
 #include "ui/binding.h"
 #include "ui/icons/icons.h"
+#include "ui/shell/app_actions.h"
 #include "ui/studio/note_list.h"
 #include "ui/studio/preset_list.h"
 #include "ui/studio/studio_style.h"
@@ -61,7 +62,7 @@ QWidget* makeAccountBox(CloudAccess& cloud, QWidget* parent) {
 
 }  // namespace
 
-Sidebar::Sidebar(AppModel& model, QWidget* parent) : QWidget(parent) {
+Sidebar::Sidebar(AppModel& model, AppActions& actions, QWidget* parent) : QWidget(parent) {
   setMinimumWidth(215);
   setMaximumWidth(290);
   auto* layout = new QVBoxLayout(this);
@@ -120,8 +121,8 @@ Sidebar::Sidebar(AppModel& model, QWidget* parent) : QWidget(parent) {
   m_presets->setMinimumHeight(190);
   layout->addWidget(m_presets, 2);
 
-  auto* folder = new QPushButton(Icons::icon(QStringLiteral("folder")), QStringLiteral("저장 폴더 열기"), this);
-  onClick(folder, [&model] { openDataFolder(model.library().root()); });
+  auto* folder = new QPushButton(this);
+  driveButton(folder, actions.openDataFolder());
   layout->addWidget(folder);
 
   layout->addWidget(makeAccountBox(model.cloud(), this));

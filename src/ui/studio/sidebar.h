@@ -11,6 +11,7 @@ class AppModel;
 
 namespace sayloom::ui {
 
+class AppActions;
 class NoteList;
 class PresetList;
 
@@ -20,7 +21,7 @@ enum class Section { studio, notes };
 class Sidebar : public QWidget {
   Q_OBJECT
 public:
-  explicit Sidebar(AppModel& model, QWidget* parent = nullptr);
+  Sidebar(AppModel& model, AppActions& actions, QWidget* parent = nullptr);
 
   Section section() const;
   void setSection(Section section);

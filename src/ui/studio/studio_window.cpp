@@ -15,17 +15,17 @@
 
 #include "app/app_model.h"
 #include "app/app_status.h"
-#include "app/overlays/overlays.h"
 #include "ui/binding.h"
-#include "ui/icons/icons.h"
+#include "ui/shell/app_actions.h"
 #include "ui/studio/detail_column.h"
 #include "ui/studio/sidebar.h"
 #include "ui/studio/studio_style.h"
 
 namespace sayloom::ui {
 
-StudioWindow::StudioWindow(AppModel& model, Shell shell, QWidget* parent)
-    : QMainWindow(parent), m_model(model), m_shell(std::move(shell)) {
+StudioWindow::StudioWindow(AppModel& model, AppActions& actions, std::function<bool()> keepsRunningWhenClosed,
+                           QWidget* parent)
+    : QMainWindow(parent), m_model(model), m_actions(actions), m_keepsRunningWhenClosed(std::move(keepsRunningWhenClosed)) {
   setObjectName(QStringLiteral("studio"));
   setWindowTitle(QStringLiteral("Sayloom · Studio"));
   setMinimumSize(minimumContentSize);
@@ -34,8 +34,8 @@ StudioWindow::StudioWindow(AppModel& model, Shell shell, QWidget* parent)
 
   m_splitter = new QSplitter(Qt::Horizontal, this);
   m_splitter->setChildrenCollapsible(false);
-  m_sidebar = new Sidebar(model, m_splitter);
-  m_detail = new DetailColumn(model, m_splitter);
+  m_sidebar = new Sidebar(model, actions, m_splitter);
+  m_detail = new DetailColumn(model, actions, m_splitter);
   m_splitter->addWidget(m_sidebar);
   m_splitter->addWidget(m_detail);
   m_splitter->setStretchFactor(0, 0);
@@ -60,16 +60,15 @@ StudioWindow::StudioWindow(AppModel& model, Shell shell, QWidget* parent)
 
 void StudioWindow::buildMenus() {
   AppModel& model = m_model;
-  Overlays& overlays = model.overlays();
 
   QMenu* app = menuBar()->addMenu(QStringLiteral("Sayloom"));
-  QAction* settings = app->addAction(Icons::icon(QStringLiteral("slider.horizontal.3")), QStringLiteral("설정…"));
-  settings->setShortcut(QKeySequence::Preferences);
-  onTrigger(settings, [this] { m_shell.openSettings(); });
+  app->addAction(m_actions.record());
   app->addSeparator();
-  QAction* quit = app->addAction(QStringLiteral("종료"));
-  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-  onTrigger(quit, [this] { m_shell.quit(); });
+  app->addAction(m_actions.openDataFolder());
+  app->addAction(m_actions.signIn());
+  app->addAction(m_actions.settings());
+  app->addSeparator();
+  app->addAction(m_actions.quit());
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("편집"));
   m_undo = edit->addAction(QStringLiteral("실행 취소"));
@@ -80,22 +79,12 @@ void StudioWindow::buildMenus() {
   onTrigger(m_redo, [&model] { model.redo(); });
 
   QMenu* overlay = menuBar()->addMenu(QStringLiteral("오버레이"));
-  QAction* hide = overlay->addAction(QString());
-  hide->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-  follow(hide, &overlays, &Overlays::hiddenChanged, [hide, &overlays] {
-    hide->setText(overlays.hidden() ? QStringLiteral("모든 오버레이 표시") : QStringLiteral("모든 오버레이 숨기기"));
-  });
-  onTrigger(hide, [&model] { model.toggleHidden(); });
-  QAction* editing = overlay->addAction(QString());
-  follow(editing, &overlays, &Overlays::editingChanged, [editing, &overlays] {
-    editing->setText(overlays.editing() ? QStringLiteral("오버레이 편집 종료") : QStringLiteral("오버레이 편집"));
-  });
-  onTrigger(editing, [&model] { model.overlays().setEditing(!model.overlays().editing()); });
-  onTrigger(overlay->addAction(QStringLiteral("모든 오버레이 화면 안으로 이동")), [&model] { model.overlays().recoverAll(); });
+  overlay->addAction(m_actions.hideOverlays());
+  overlay->addAction(m_actions.editOverlays());
+  overlay->addAction(m_actions.recoverOverlays());
 }
 
 void StudioWindow::buildToolBar() {
-  Overlays& overlays = m_model.overlays();
   QToolBar* bar = addToolBar(QStringLiteral("도구"));
   bar->setObjectName(QStringLiteral("toolbar"));
   bar->setMovable(false);
@@ -104,17 +93,9 @@ void StudioWindow::buildToolBar() {
   spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   bar->addWidget(spacer);
 
-  QAction* toggle = bar->addAction(QString());
-  follow(toggle, &overlays, &Overlays::hiddenChanged, [toggle, &overlays] {
-    const bool hidden = overlays.hidden();
-    toggle->setText(hidden ? QStringLiteral("오버레이 표시") : QStringLiteral("오버레이 숨기기"));
-    toggle->setIcon(Icons::icon(hidden ? QStringLiteral("rectangle.on.rectangle")
-                                       : QStringLiteral("rectangle.on.rectangle.slash")));
-  });
-  onTrigger(toggle, [this] { m_model.toggleHidden(); });
-
-  QAction* settings = bar->addAction(Icons::icon(QStringLiteral("slider.horizontal.3")), QStringLiteral("설정"));
-  onTrigger(settings, [this] { m_shell.openSettings(); });
+  // A tool button shows an action's short text (its icon text).
+  bar->addAction(m_actions.hideOverlays());
+  bar->addAction(m_actions.settings());
 }
 
 QSize StudioWindow::fittedSize(const QSize& available) {
@@ -147,13 +128,13 @@ void StudioWindow::showWarning() {
 }
 
 void StudioWindow::closeEvent(QCloseEvent* event) {
-  if (m_shell.keepsRunningWhenClosed && m_shell.keepsRunningWhenClosed()) {
+  if (m_keepsRunningWhenClosed && m_keepsRunningWhenClosed()) {
     event->accept();
     return;
   }
   // Without a way back in, closing the window quits, after the orderly shutdown.
   event->ignore();
-  m_shell.quit();
+  m_actions.quit()->trigger();
 }
 
 bool StudioWindow::eventFilter(QObject* watched, QEvent* event) {

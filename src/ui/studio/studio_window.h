@@ -1,8 +1,9 @@
 #pragma once
 // The studio window ("studio", "Sayloom · Studio"): the sidebar and the detail column side by
 // side, the toolbar (overlay toggle, settings), the menu bar with the application commands (undo
-// and redo of preset edits, the overlay menu, settings and quit), the status line, and the alert
-// for the model's warnings. Main thread only.
+// and redo of preset edits, recording, the overlay menu, the data folder, signing in, settings and
+// quit), the status line, and the alert for the model's warnings. The commands other than undo and
+// redo are the application's shared actions. Main thread only.
 #include <QMainWindow>
 #include <QSize>
 #include <functional>
@@ -16,6 +17,7 @@ class AppModel;
 
 namespace sayloom::ui {
 
+class AppActions;
 class DetailColumn;
 class Sidebar;
 
@@ -23,15 +25,10 @@ class StudioWindow : public QMainWindow {
   Q_OBJECT
 public:
   // What the window asks of the application around it.
-  struct Shell {
-    std::function<void()> openSettings;
-    // Quit through the orderly shutdown.
-    std::function<void()> quit;
-    // Closing the window leaves the application running (a tray icon is the way back in).
-    std::function<bool()> keepsRunningWhenClosed;
-  };
-
-  StudioWindow(AppModel& model, Shell shell, QWidget* parent = nullptr);
+  // Closing the window leaves the application running (a tray icon is the way back in); without
+  // it, closing quits.
+  StudioWindow(AppModel& model, AppActions& actions, std::function<bool()> keepsRunningWhenClosed,
+               QWidget* parent = nullptr);
 
   Sidebar* sidebar() const { return m_sidebar; }
   DetailColumn* detail() const { return m_detail; }
@@ -56,7 +53,8 @@ private:
   void showWarning();
 
   AppModel& m_model;
-  Shell m_shell;
+  AppActions& m_actions;
+  std::function<bool()> m_keepsRunningWhenClosed;
   Sidebar* m_sidebar;
   DetailColumn* m_detail;
   QSplitter* m_splitter;

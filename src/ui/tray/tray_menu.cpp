@@ -7,16 +7,16 @@
 #include "app/app_model.h"
 #include "app/cloud/cloud_access.h"
 #include "app/export/note_exporter.h"
-#include "app/overlays/overlays.h"
 #include "app/recording/recording_session.h"
 #include "ui/binding.h"
 #include "ui/icons/icons.h"
+#include "ui/shell/app_actions.h"
 
 namespace sayloom::ui {
 
-TrayMenu::TrayMenu(AppModel& model, Shell shell, QObject* parent) : QObject(parent) {
+TrayMenu::TrayMenu(AppModel& model, AppActions& actions, std::function<void()> openStudio, QObject* parent)
+    : QObject(parent) {
   RecordingSession& session = model.session();
-  Overlays& overlays = model.overlays();
   m_menu = new QMenu;
   m_icon = new QSystemTrayIcon(this);
   m_icon->setToolTip(QStringLiteral("Sayloom"));
@@ -25,7 +25,7 @@ TrayMenu::TrayMenu(AppModel& model, Shell shell, QObject* parent) : QObject(pare
     m_icon->setIcon(Icons::icon(session.recording() ? QStringLiteral("record.circle.fill") : QStringLiteral("waveform")));
   });
   // A click on the icon itself opens the studio as well.
-  connect(m_icon, &QSystemTrayIcon::activated, this, [open = shell.openStudio](QSystemTrayIcon::ActivationReason reason) {
+  connect(m_icon, &QSystemTrayIcon::activated, this, [open = openStudio](QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::Trigger) {
       open();
     }
@@ -51,31 +51,14 @@ TrayMenu::TrayMenu(AppModel& model, Shell shell, QObject* parent) : QObject(pare
   m_menu->addSeparator();
 
   onTrigger(m_menu->addAction(Icons::icon(QStringLiteral("macwindow")), QStringLiteral("Sayloom Studio 열기")),
-            shell.openStudio);
-  QAction* record = m_menu->addAction(QString());
-  follow(record, &session, &RecordingSession::recordingChanged, [record, &session] {
-    const bool recording = session.recording();
-    record->setText(recording ? QStringLiteral("녹음 중지") : QStringLiteral("녹음 시작"));
-    record->setIcon(Icons::icon(recording ? QStringLiteral("stop.fill") : QStringLiteral("record.circle")));
-  });
-  onTrigger(record, [&model, &session] { start(session.recording() ? model.stopRecording() : model.startRecording()); });
+            openStudio);
+  m_menu->addAction(actions.record());
   m_menu->addSeparator();
-
-  bindToggle(m_menu->addAction(QStringLiteral("모든 오버레이 숨기기")), &overlays, &Overlays::hiddenChanged,
-             [&overlays] { return overlays.hidden(); },
-             [&model, &overlays](bool hide) {
-               if (hide != overlays.hidden()) {
-                 model.toggleHidden();
-               }
-             });
-  bindToggle(m_menu->addAction(QStringLiteral("오버레이 편집")), &overlays, &Overlays::editingChanged,
-             [&overlays] { return overlays.editing(); },
-             [&overlays](bool edit) { overlays.setEditing(edit); });
-  onTrigger(m_menu->addAction(QStringLiteral("모든 오버레이 화면 안으로 이동")), [&model] { model.overlays().recoverAll(); });
+  m_menu->addAction(actions.hideOverlaysToggle());
+  m_menu->addAction(actions.editOverlaysToggle());
+  m_menu->addAction(actions.recoverOverlays());
   m_menu->addSeparator();
-  QAction* quit = m_menu->addAction(Icons::icon(QStringLiteral("power")), QStringLiteral("종료"));
-  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-  onTrigger(quit, shell.quit);
+  m_menu->addAction(actions.quit());
 
   m_icon->show();
 }

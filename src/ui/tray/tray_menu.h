@@ -17,15 +17,13 @@ class AppModel;
 
 namespace sayloom::ui {
 
+class AppActions;
+
 class TrayMenu : public QObject {
   Q_OBJECT
 public:
-  struct Shell {
-    std::function<void()> openStudio;
-    std::function<void()> quit;
-  };
-
-  TrayMenu(AppModel& model, Shell shell, QObject* parent = nullptr);
+  // `openStudio` shows the studio window and brings it forward.
+  TrayMenu(AppModel& model, AppActions& actions, std::function<void()> openStudio, QObject* parent = nullptr);
   ~TrayMenu() override;
 
   QSystemTrayIcon* icon() const { return m_icon; }

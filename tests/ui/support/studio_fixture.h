@@ -22,6 +22,7 @@
 #include "app/overlays/overlays.h"
 #include "app/scripted_audio.h"
 #include "platform/open_dialog.h"
+#include "ui/shell/app_actions.h"
 #include "ui/studio/studio_window.h"
 
 namespace sayloom::test {
@@ -151,16 +152,18 @@ T* findByText(QWidget* root, const QString& text) {
   return found.empty() ? nullptr : found.front();
 }
 
-// The menu or toolbar entry `text` anywhere under `root` (menus of tool buttons included).
+// The menu or toolbar entry `text` anywhere under `root` (menus of tool buttons included); a
+// toolbar shows an action's short text, its icon text.
 inline QAction* findAction(QWidget* root, const QString& text) {
+  const auto shows = [&text](const QAction* action) { return action->text() == text || action->iconText() == text; };
   for (QAction* action : root->findChildren<QAction*>()) {
-    if (action->text() == text) {
+    if (shows(action)) {
       return action;
     }
   }
   for (QWidget* widget : root->findChildren<QWidget*>()) {
     for (QAction* action : widget->actions()) {
-      if (action->text() == text) {
+      if (shows(action)) {
         return action;
       }
     }
@@ -214,15 +217,18 @@ protected:
     services.makeCapture = [this] { return scriptedCapture(m_source, m_converter); };
     m_model = std::make_unique<AppModel>(std::move(services));
     QCoro::waitFor(m_model->waitUntilLoaded());
-    m_studio = std::make_unique<ui::StudioWindow>(
-        *m_model, ui::StudioWindow::Shell{[this] { ++m_settingsOpened; }, [this] { ++m_quits; }, [] { return false; }});
+    m_actions = std::make_unique<ui::AppActions>(*m_model, ui::AppActions::Shell{[this] { ++m_settingsOpened; }, [this] { ++m_quits; }});
+    m_studio = std::make_unique<ui::StudioWindow>(*m_model, *m_actions, [] { return false; });
     m_studio->show();
     m_studio->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(m_studio.get()));
     return *m_studio;
   }
 
-  ~StudioTest() override { m_studio.reset(); }
+  ~StudioTest() override {
+    m_studio.reset();
+    m_actions.reset();
+  }
 
   QWidget* studio() const { return m_studio.get(); }
 
@@ -247,6 +253,7 @@ protected:
   StandInOverlays* m_overlays = nullptr;
   StandInCloud* m_cloud = nullptr;
   ScriptedOpenDialog* m_open = nullptr;
+  std::unique_ptr<ui::AppActions> m_actions;
   std::unique_ptr<ui::StudioWindow> m_studio;
   int m_settingsOpened = 0;
   int m_quits = 0;
