@@ -339,7 +339,7 @@ QCoro::Task<void> AppModel::exportAudio() {
   }
   const bool ready = co_await readySelectedForReading();
   if (ready) {
-    co_await m_exporter->exportAudio();
+    co_await m_exporter->exportNote(ExportFormat::audio);
   }
 }
 
@@ -349,7 +349,7 @@ QCoro::Task<void> AppModel::exportTranscript() {
   }
   const bool ready = co_await readySelectedForReading();
   if (ready) {
-    co_await m_exporter->exportTranscript();
+    co_await m_exporter->exportNote(ExportFormat::transcript);
   }
 }
 
@@ -359,7 +359,7 @@ QCoro::Task<void> AppModel::exportSubtitles(SubtitleFormat format) {
   }
   const bool ready = co_await readySelectedForReading();
   if (ready) {
-    co_await m_exporter->exportSubtitles(format);
+    co_await m_exporter->exportNote(exportFormat(format));
   }
 }
 
