@@ -322,35 +322,21 @@ void AppModel::downloadModel() {
   }
 }
 
-QCoro::Task<void> AppModel::exportAudio() {
+QCoro::Task<void> AppModel::exportNote(ExportFormat format) {
   if (m_shuttingDown) {
     co_return;
   }
   const bool ready = co_await readySelectedForReading();
   if (ready) {
-    co_await m_parts->exporter().exportAudio();
+    co_await m_parts->exporter().exportNote(format);
   }
 }
 
-QCoro::Task<void> AppModel::exportTranscript() {
-  if (m_shuttingDown) {
-    co_return;
-  }
-  const bool ready = co_await readySelectedForReading();
-  if (ready) {
-    co_await m_parts->exporter().exportTranscript();
-  }
-}
+QCoro::Task<void> AppModel::exportAudio() { return exportNote(ExportFormat::audio); }
 
-QCoro::Task<void> AppModel::exportSubtitles(SubtitleFormat format) {
-  if (m_shuttingDown) {
-    co_return;
-  }
-  const bool ready = co_await readySelectedForReading();
-  if (ready) {
-    co_await m_parts->exporter().exportSubtitles(format);
-  }
-}
+QCoro::Task<void> AppModel::exportTranscript() { return exportNote(ExportFormat::transcript); }
+
+QCoro::Task<void> AppModel::exportSubtitles(SubtitleFormat format) { return exportNote(exportFormat(format)); }
 
 void AppModel::newPreset(bool duplicate) { m_presetEditor->newPreset(duplicate); }
 void AppModel::deletePreset() { m_presetEditor->deletePreset(); }

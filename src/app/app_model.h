@@ -29,6 +29,7 @@
 #include "app/recording_parts.h"
 #include "core/overlay_geometry.h"
 #include "core/recording_lock.h"
+#include "core/export_formats.h"
 #include "core/subtitle_export.h"
 
 namespace sayloom {
@@ -93,6 +94,9 @@ public:
   // 저장", "번역하고 저장").
   QCoro::Task<void> syncSelected(bool translate);
   void downloadModel();
+  // Exports the selected note in `format` to the place chosen in the save dialog (the studio's
+  // export menu, one entry per format); the three below are its formats by name.
+  QCoro::Task<void> exportNote(ExportFormat format);
   QCoro::Task<void> exportAudio();
   QCoro::Task<void> exportTranscript();
   // The selected note's transcript as SubRip or WebVTT subtitles ("SRT 자막", "WebVTT 자막").

@@ -1,8 +1,11 @@
 #include "cli/command_line.h"
 
 #include <algorithm>
+#include <deque>
+#include <stdexcept>
 
 #include "cli/commands.h"
+#include "core/export_formats.h"
 
 namespace sayloom::cli {
 
@@ -40,6 +43,71 @@ std::string padded(std::string text, std::size_t width) {
     text.append(width - text.size(), ' ');
   }
   return text;
+}
+
+// Keeps a text made while the command table is built for as long as the table lives.
+const char* lasting(std::string text) {
+  static std::deque<std::string> texts;
+  return texts.emplace_back(std::move(text)).c_str();
+}
+
+struct CommandHelp {
+  const char* summary;
+  const char* details;
+};
+
+// What "export WORD" says about each export format.
+CommandHelp exportHelp(ExportFormat format) {
+  switch (format) {
+    case ExportFormat::transcript:
+      return {"노트의 대본을 텍스트 파일로 내보냅니다",
+              "앱의 '대본 텍스트' 내보내기와 같은 내용을 UTF-8로 씁니다.\n"};
+    case ExportFormat::audio:
+      return {"노트의 녹음 전체를 WAV 파일 하나로 내보냅니다",
+              "16 kHz 모노 16비트 WAV입니다. FILE이 있으면 내보내기가 모두 성공했을 때만 바뀝니다.\n"};
+    case ExportFormat::srt:
+      return {"노트의 대본을 SRT 자막으로 내보냅니다",
+              "구간마다 번호 붙은 자막 하나, 번역이 있으면 둘째 줄에 씁니다. 빈 구간은 건너뛰고, 겹치거나\n"
+              "길이가 없는 시간은 재생기가 받아들이도록 고칩니다.\n"};
+    case ExportFormat::webVtt:
+      return {"노트의 대본을 WebVTT 자막으로 내보냅니다",
+              "내용은 SRT 자막과 같고, 'WEBVTT' 머리글로 시작합니다.\n"};
+  }
+  throw std::invalid_argument("unknown export format");
+}
+
+// `commands` with "export WORD ID FILE" for every export format after the notes commands.
+std::vector<Command> withExportCommands(std::vector<Command> commands) {
+  std::vector<Command> exports;
+  for (const ExportFormatDescription& format : exportFormats()) {
+    const CommandHelp help = exportHelp(format.format);
+    exports.push_back({{"export", format.word},
+                       {"ID", "FILE"},
+                       {},
+                       help.summary,
+                       help.details,
+                       exportHandler(format.format)});
+  }
+  const auto afterNotes = std::ranges::find_if(
+      commands, [](const Command& command) { return std::string_view(command.words.front()) != "notes"; });
+  commands.insert(afterNotes, exports.begin(), exports.end());
+  return commands;
+}
+
+// transcribe's options: the language, one output format (subtitles in each subtitle format, or
+// JSON) and the processor.
+std::vector<Option> transcribeOptions() {
+  std::vector<Option> made = {
+      {"--language", "L", "말하는 언어 (Whisper 언어 코드, 기본값 ko; auto는 자동 감지)"}};
+  for (const ExportFormatDescription& format : exportFormats()) {
+    if (format.subtitles) {
+      made.push_back({lasting(subtitleOption(format)), nullptr,
+                      lasting(std::string(format.menuText) + "으로 씁니다"), 1});
+    }
+  }
+  made.push_back({"--json", nullptr, "JSON으로 씁니다 (README의 형식)", 1});
+  made.push_back(cpuOption);
+  return made;
 }
 
 const char* const generalIntro =
@@ -276,7 +344,7 @@ Parsed parse(const std::vector<std::string>& arguments) {
 }
 
 const std::vector<Command>& commands() {
-  static const std::vector<Command> table = {
+  static const std::vector<Command> table = withExportCommands({
       {{"notes", "list"},
        {},
        {jsonOption},
@@ -290,31 +358,6 @@ const std::vector<Command>& commands() {
        "노트 하나의 정보와 대본을 보여 줍니다",
        "대본은 '대본 텍스트'로 내보낼 때와 같은 형식입니다.\n",
        notesShow},
-      {{"export", "audio"},
-       {"ID", "FILE"},
-       {},
-       "노트의 녹음 전체를 WAV 파일 하나로 내보냅니다",
-       "16 kHz 모노 16비트 WAV입니다. FILE이 있으면 내보내기가 모두 성공했을 때만 바뀝니다.\n",
-       exportAudio},
-      {{"export", "transcript"},
-       {"ID", "FILE"},
-       {},
-       "노트의 대본을 텍스트 파일로 내보냅니다",
-       "앱의 '대본 텍스트' 내보내기와 같은 내용을 UTF-8로 씁니다.\n",
-       exportTranscript},
-      {{"export", "srt"},
-       {"ID", "FILE"},
-       {},
-       "노트의 대본을 SRT 자막으로 내보냅니다",
-       "구간마다 번호 붙은 자막 하나, 번역이 있으면 둘째 줄에 씁니다. 빈 구간은 건너뛰고, 겹치거나\n"
-       "길이가 없는 시간은 재생기가 받아들이도록 고칩니다.\n",
-       exportSrt},
-      {{"export", "vtt"},
-       {"ID", "FILE"},
-       {},
-       "노트의 대본을 WebVTT 자막으로 내보냅니다",
-       "내용은 SRT 자막과 같고, 'WEBVTT' 머리글로 시작합니다.\n",
-       exportVtt},
       {{"recover"},
        {"ID"},
        {cpuOption},
@@ -324,11 +367,7 @@ const std::vector<Command>& commands() {
        recover},
       {{"transcribe"},
        {"FILE"},
-       {{"--language", "L", "말하는 언어 (Whisper 언어 코드, 기본값 ko; auto는 자동 감지)"},
-        {"--srt", nullptr, "SRT 자막으로 씁니다", 1},
-        {"--vtt", nullptr, "WebVTT 자막으로 씁니다", 1},
-        {"--json", nullptr, "JSON으로 씁니다 (README의 형식)", 1},
-        cpuOption},
+       transcribeOptions(),
        "소리 파일을 받아써 표준 출력에 씁니다",
        "libsndfile이 읽는 소리 파일(WAV, FLAC, Ogg 등)을 16 kHz 모노로 바꿔 녹음과 같은 8초 조각으로\n"
        "나누고 차례로 인식합니다. 노트는 만들지 않습니다. 기본 출력은 구간마다 '[시:분:초] 텍스트' 한 "
@@ -369,7 +408,7 @@ const std::vector<Command>& commands() {
        "앱의 '가져오기'와 같습니다 (1 MiB, 모두 합쳐 64개까지). 앱이 실행 중이면 앱이 다음에 설정을\n"
        "저장할 때 덮어쓰므로, 앱을 끈 뒤에 가져오세요.\n",
        presetsImport},
-  };
+  });
   return table;
 }
 

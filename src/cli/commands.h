@@ -4,8 +4,11 @@
 // with status 1). They work in the application's data folder (DataPaths::root) with the
 // application's engine and model settings.
 #include <QCoroTask>
+#include <optional>
+#include <string>
 
 #include "cli/command_line.h"
+#include "core/export_formats.h"
 
 namespace sayloom::cli {
 
@@ -14,10 +17,12 @@ QCoro::Task<void> notesList(const Invocation& invocation);
 QCoro::Task<void> notesShow(const Invocation& invocation);
 
 // commands_export.cpp
-QCoro::Task<void> exportAudio(const Invocation& invocation);
-QCoro::Task<void> exportTranscript(const Invocation& invocation);
-QCoro::Task<void> exportSrt(const Invocation& invocation);
-QCoro::Task<void> exportVtt(const Invocation& invocation);
+// "export WORD ID FILE" of one export format.
+Handler exportHandler(ExportFormat format);
+// The option that asks a command for subtitles in `format` (a format with `subtitles`): "--srt".
+std::string subtitleOption(const ExportFormatDescription& format);
+// The subtitle format whose option the invocation has, if any.
+std::optional<SubtitleFormat> chosenSubtitles(const Invocation& invocation);
 
 // commands_recognition.cpp
 QCoro::Task<void> recover(const Invocation& invocation);

@@ -1,49 +1,56 @@
-// export audio|transcript|srt|vtt: a note's recording or transcript as an ordinary file, written
-// the way the application's own exports write them.
-#include <filesystem>
+// export FORMAT ID FILE: a note's recording or transcript as an ordinary file in one of the export
+// formats, written the way the application's own exports write them.
+#include <stdexcept>
 
-#include "app/concurrency/serial_worker.h"
+#include "app/export/note_exporter.h"
 #include "cli/cli_support.h"
+#include "cli/command_line_parts.h"
 #include "cli/commands.h"
-#include "core/atomic_file.h"
-#include "core/audio_export.h"
-#include "core/data_paths.h"
-#include "core/subtitle_export.h"
-#include "core/transcript_export.h"
+#include "core/export_formats.h"
 
 namespace sayloom::cli {
 
 namespace {
 
-QCoro::Task<void> exportSubtitles(const Invocation& invocation, SubtitleFormat format) {
-  const NativeNote note = requireNote(invocation.operands.at(0));
-  AtomicFile::writeBytes(subtitles::text(note.segments, format), invocation.operands.at(1));
-  co_return;
+// The application's own export of the note, to the file named on the command line.
+QCoro::Task<void> exportNote(const Invocation& invocation, ExportFormat format) {
+  CommandLineParts command({.exportDestination = invocation.operands.at(1)});
+  co_await command.openNote(invocation.operands.at(0));
+  co_await command.parts().exporter().exportNote(format);
+  command.finish(invocation.stop);
+}
+
+// A handler is a plain function, so each format has its own.
+template <ExportFormat format>
+QCoro::Task<void> exportAs(const Invocation& invocation) {
+  return exportNote(invocation, format);
 }
 
 }  // namespace
 
-QCoro::Task<void> exportAudio(const Invocation& invocation) {
-  const NativeNote note = requireNote(invocation.operands.at(0));
-  auto write = [folder = DataPaths::audioDirectory(note.id, dataRoot()),
-                destination = std::filesystem::path(invocation.operands.at(1))] {
-    ::sayloom::exportAudio(folder, destination);
-  };
-  co_await runInBackground(std::move(write));
+Handler exportHandler(ExportFormat format) {
+  switch (format) {
+    case ExportFormat::transcript:
+      return exportAs<ExportFormat::transcript>;
+    case ExportFormat::audio:
+      return exportAs<ExportFormat::audio>;
+    case ExportFormat::srt:
+      return exportAs<ExportFormat::srt>;
+    case ExportFormat::webVtt:
+      return exportAs<ExportFormat::webVtt>;
+  }
+  throw std::invalid_argument("unknown export format");
 }
 
-QCoro::Task<void> exportTranscript(const Invocation& invocation) {
-  const NativeNote note = requireNote(invocation.operands.at(0));
-  AtomicFile::writeBytes(transcriptText(note), invocation.operands.at(1));
-  co_return;
-}
+std::string subtitleOption(const ExportFormatDescription& format) { return std::string("--") + format.word; }
 
-QCoro::Task<void> exportSrt(const Invocation& invocation) {
-  return exportSubtitles(invocation, SubtitleFormat::srt);
-}
-
-QCoro::Task<void> exportVtt(const Invocation& invocation) {
-  return exportSubtitles(invocation, SubtitleFormat::webVtt);
+std::optional<SubtitleFormat> chosenSubtitles(const Invocation& invocation) {
+  for (const ExportFormatDescription& format : exportFormats()) {
+    if (format.subtitles && invocation.has(subtitleOption(format))) {
+      return format.subtitles;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace sayloom::cli

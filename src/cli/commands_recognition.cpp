@@ -85,9 +85,8 @@ QCoro::Task<void> transcribe(const Invocation& invocation) {
                {"chunks", result.chunks},
                {"durationSeconds", result.seconds},
                {"entries", result.entries}});
-  } else if (invocation.has("--srt") || invocation.has("--vtt")) {
-    printOut(subtitles::text(result.entries,
-                             invocation.has("--srt") ? SubtitleFormat::srt : SubtitleFormat::webVtt));
+  } else if (const std::optional<SubtitleFormat> subtitleFormat = chosenSubtitles(invocation)) {
+    printOut(subtitles::text(result.entries, *subtitleFormat));
   } else {
     std::string out;
     for (const TranscriptEntry& entry : result.entries) {

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <limits>
+#include <stdexcept>
 #include <string_view>
 
 #include "core/unicode_text.h"
@@ -31,7 +32,26 @@ void appendLines(std::string_view text, std::vector<std::string>& lines) {
   }
 }
 
-std::string escapedForWebVtt(const std::string& line) {
+// How one subtitle format writes the cues; every difference between the formats is here.
+struct Style {
+  std::string_view header;  // before the first cue
+  bool numbered;            // each cue starts with its number from 1
+  char fractionSeparator;   // between the seconds and the milliseconds of a timestamp
+  bool escapesMarkup;       // "&", "<" and ">" become character references
+  const char* extension;
+};
+
+Style style(SubtitleFormat format) {
+  switch (format) {
+    case SubtitleFormat::srt:
+      return {"", true, ',', false, "srt"};
+    case SubtitleFormat::webVtt:
+      return {"WEBVTT\n\n", false, '.', true, "vtt"};
+  }
+  throw std::invalid_argument("unknown subtitle format");
+}
+
+std::string escapedForMarkup(const std::string& line) {
   std::string out;
   out.reserve(line.size());
   for (const char c : line) {
@@ -103,16 +123,16 @@ std::string timestamp(std::int64_t milliseconds, SubtitleFormat format) {
   const std::int64_t seconds = ms / 1000;
   char text[64];
   std::snprintf(text, sizeof text, "%02" PRId64 ":%02" PRId64 ":%02" PRId64 "%c%03" PRId64, seconds / 3600,
-                (seconds / 60) % 60, seconds % 60, format == SubtitleFormat::srt ? ',' : '.', ms % 1000);
+                (seconds / 60) % 60, seconds % 60, style(format).fractionSeparator, ms % 1000);
   return text;
 }
 
 std::string text(const std::vector<TranscriptEntry>& entries, SubtitleFormat format) {
-  const bool vtt = format == SubtitleFormat::webVtt;
-  std::string out = vtt ? "WEBVTT\n\n" : "";
+  const Style written = style(format);
+  std::string out(written.header);
   std::size_t number = 0;
   for (const SubtitleCue& cue : cues(entries)) {
-    if (!vtt) {
+    if (written.numbered) {
       out += std::to_string(++number);
       out += '\n';
     }
@@ -121,7 +141,7 @@ std::string text(const std::vector<TranscriptEntry>& entries, SubtitleFormat for
     out += timestamp(cue.endMs, format);
     out += '\n';
     for (const std::string& line : cue.lines) {
-      out += vtt ? escapedForWebVtt(line) : line;
+      out += written.escapesMarkup ? escapedForMarkup(line) : line;
       out += '\n';
     }
     out += '\n';
@@ -129,6 +149,6 @@ std::string text(const std::vector<TranscriptEntry>& entries, SubtitleFormat for
   return out;
 }
 
-const char* extension(SubtitleFormat format) { return format == SubtitleFormat::srt ? "srt" : "vtt"; }
+const char* extension(SubtitleFormat format) { return style(format).extension; }
 
 }  // namespace sayloom::subtitles

@@ -1,5 +1,5 @@
-// Export of the selected note: its whole recording as one WAV file, its transcript as plain text
-// and as subtitles.
+// Export of the selected note in each export format: the app's save dialog, suggested name and
+// status around the format's writer.
 #include "app/export/note_exporter.h"
 
 #include <QDateTime>
@@ -7,13 +7,10 @@
 #include <filesystem>
 
 #include "app/app_status.h"
+#include "app/concurrency/serial_worker.h"
 #include "app/notes/note_library.h"
 #include "app/recording/recording_session.h"
-#include "app/concurrency/serial_worker.h"
-#include "core/atomic_file.h"
-#include "core/audio_export.h"
 #include "core/data_paths.h"
-#include "core/subtitle_export.h"
 #include "core/transcript_export.h"
 #include "platform/save_dialog.h"
 
@@ -21,9 +18,20 @@ namespace sayloom {
 
 namespace {
 
-const QString audioExportedStatus = QStringLiteral("원본 오디오를 WAV로 내보냈습니다");
-
 std::filesystem::path toPath(const QString& path) { return std::filesystem::path(path.toStdString()); }
+
+// What the status line says once an export in `format` is written, if anything.
+std::optional<QString> doneStatus(ExportFormat format) {
+  switch (format) {
+    case ExportFormat::audio:
+      return QStringLiteral("원본 오디오를 WAV로 내보냈습니다");
+    case ExportFormat::transcript:
+    case ExportFormat::srt:
+    case ExportFormat::webVtt:
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -33,12 +41,25 @@ NoteExporter::NoteExporter(const NoteLibrary& notes, const RecordingSession& ses
 
 QString NoteExporter::duration(double seconds) { return QString::fromStdString(sayloom::duration(seconds)); }
 
+QString NoteExporter::suggestedFileName(const NativeNote& note, const QLocale& locale, ExportFormat format) {
+  const QString suffix = QString::fromUtf8(describe(format).suffix);
+  switch (format) {
+    case ExportFormat::audio:
+      return QStringLiteral("Sayloom-audio.") + suffix;
+    case ExportFormat::transcript:
+    case ExportFormat::srt:
+    case ExportFormat::webVtt:
+      return datedFileName(note, locale, suffix);
+  }
+  return datedFileName(note, locale, suffix);
+}
+
 QString NoteExporter::transcriptFileName(const NativeNote& note, const QLocale& locale) {
-  return datedFileName(note, locale, QStringLiteral("txt"));
+  return suggestedFileName(note, locale, ExportFormat::transcript);
 }
 
 QString NoteExporter::subtitleFileName(const NativeNote& note, const QLocale& locale, SubtitleFormat format) {
-  return datedFileName(note, locale, QString::fromLatin1(subtitles::extension(format)));
+  return suggestedFileName(note, locale, exportFormat(format));
 }
 
 QString NoteExporter::datedFileName(const NativeNote& note, const QLocale& locale, const QString& extension) {
@@ -59,63 +80,37 @@ QString NoteExporter::datedFileName(const NativeNote& note, const QLocale& local
   return QStringLiteral("Sayloom-") + text + QLatin1Char('.') + extension;
 }
 
-QCoro::Task<void> NoteExporter::exportAudio() {
+QCoro::Task<void> NoteExporter::exportNote(ExportFormat format) {
+  const ExportFormatDescription& description = describe(format);
   const NativeNote* note = m_notes.selectedNote();
-  if (note == nullptr || m_session.recording() || m_saveDialog == nullptr) {
+  // The chunk files are not read while a recording still writes them.
+  if (note == nullptr || m_saveDialog == nullptr || (description.fromAudio && m_session.recording())) {
     co_return;
   }
-  std::filesystem::path folder;
-  try {
-    folder = DataPaths::audioDirectory(note->id, m_notes.root());
-  } catch (...) {
-    m_status.warnCurrentException();
-    co_return;
+  // What is exported is the note as it is when asked, whatever changes while the dialog is open.
+  ExportSource source{*note, {}};
+  if (description.fromAudio) {
+    try {
+      source.audioFolder = DataPaths::audioDirectory(note->id, m_notes.root());
+    } catch (...) {
+      m_status.warnCurrentException();
+      co_return;
+    }
   }
-  const std::optional<QString> chosen =
-      m_saveDialog->askSavePath(QStringLiteral("Sayloom-audio.wav"), QStringLiteral("WAV (*.wav)"));
+  const std::optional<QString> chosen = m_saveDialog->askSavePath(
+      suggestedFileName(source.note, QLocale::system(), format), QString::fromUtf8(description.filter));
   if (!chosen) {
     co_return;
   }
   const AppStatus::WorkScope work(m_status);
-  auto write = [folder, destination = toPath(*chosen)] { ::sayloom::exportAudio(folder, destination); };
-  if (co_await m_status.attempt(runInBackground(std::move(write)))) {
-    m_status.setStatus(audioExportedStatus);
-  }
-}
-
-QCoro::Task<void> NoteExporter::exportTranscript() {
-  const NativeNote* note = m_notes.selectedNote();
-  if (note == nullptr) {
-    co_return;
-  }
-  co_await exportText(transcriptText(*note), transcriptFileName(*note, QLocale::system()),
-                      QStringLiteral("Text (*.txt)"));
-}
-
-QCoro::Task<void> NoteExporter::exportSubtitles(SubtitleFormat format) {
-  const NativeNote* note = m_notes.selectedNote();
-  if (note == nullptr) {
-    co_return;
-  }
-  const QString filter =
-      format == SubtitleFormat::srt ? QStringLiteral("SubRip (*.srt)") : QStringLiteral("WebVTT (*.vtt)");
-  co_await exportText(subtitles::text(note->segments, format),
-                      subtitleFileName(*note, QLocale::system(), format), filter);
-}
-
-QCoro::Task<void> NoteExporter::exportText(std::string text, QString suggestedName, QString filter) {
-  if (m_saveDialog == nullptr) {
-    co_return;
-  }
-  const std::optional<QString> chosen = m_saveDialog->askSavePath(suggestedName, filter);
-  if (!chosen) {
-    co_return;
-  }
-  const AppStatus::WorkScope work(m_status);
-  auto write = [text = std::move(text), destination = toPath(*chosen)] {
-    AtomicFile::writeBytes(text, destination);
+  auto write = [source = std::move(source), write = description.write, destination = toPath(*chosen)] {
+    write(source, destination);
   };
-  co_await m_status.attempt(runInBackground(std::move(write)));
+  if (co_await m_status.attempt(runInBackground(std::move(write)))) {
+    if (const std::optional<QString> done = doneStatus(format)) {
+      m_status.setStatus(*done);
+    }
+  }
 }
 
 }  // namespace sayloom

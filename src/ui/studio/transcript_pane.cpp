@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <stdexcept>
 
 #include "app/app_model.h"
 #include "app/app_status.h"
@@ -21,6 +22,7 @@
 #include "app/notes/note_library.h"
 #include "app/recognition/recognition_queue.h"
 #include "app/recording/recording_session.h"
+#include "core/export_formats.h"
 #include "ui/binding.h"
 #include "ui/icons/icons.h"
 #include "ui/studio/view_bindings.h"
@@ -101,12 +103,10 @@ TranscriptPane::TranscriptPane(AppModel& model, QWidget* parent) : QFrame(parent
   exportButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   exportButton->setPopupMode(QToolButton::InstantPopup);
   m_exportMenu = new QMenu(exportButton);
-  onTrigger(m_exportMenu->addAction(QStringLiteral("대본")), [&model] { start(model.exportTranscript()); });
-  onTrigger(m_exportMenu->addAction(QStringLiteral("오디오 내보내기")), [&model] { start(model.exportAudio()); });
-  onTrigger(m_exportMenu->addAction(QStringLiteral("SRT 자막")),
-            [&model] { start(model.exportSubtitles(SubtitleFormat::srt)); });
-  onTrigger(m_exportMenu->addAction(QStringLiteral("WebVTT 자막")),
-            [&model] { start(model.exportSubtitles(SubtitleFormat::webVtt)); });
+  for (const ExportFormatDescription& format : exportFormats()) {
+    onTrigger(m_exportMenu->addAction(QString::fromUtf8(format.menuText)),
+              [&model, format = format.format] { start(model.exportNote(format)); });
+  }
   exportButton->setMenu(m_exportMenu);
   header->addWidget(exportButton);
 
