@@ -336,7 +336,9 @@ QCoro::Task<void> AppModel::exportAudio() { return exportNote(ExportFormat::audi
 
 QCoro::Task<void> AppModel::exportTranscript() { return exportNote(ExportFormat::transcript); }
 
-QCoro::Task<void> AppModel::exportSubtitles(SubtitleFormat format) { return exportNote(exportFormat(format)); }
+QCoro::Task<void> AppModel::exportSubtitles(SubtitleFormat format) {
+  return exportNote(exportFormat(format));
+}
 
 void AppModel::newPreset(bool duplicate) { m_presetEditor->newPreset(duplicate); }
 void AppModel::deletePreset() { m_presetEditor->deletePreset(); }

@@ -27,9 +27,9 @@
 #include "app/app_services.h"
 #include "app/concurrency/task_handle.h"
 #include "app/recording_parts.h"
+#include "core/export_formats.h"
 #include "core/overlay_geometry.h"
 #include "core/recording_lock.h"
-#include "core/export_formats.h"
 #include "core/subtitle_export.h"
 
 namespace sayloom {

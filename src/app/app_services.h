@@ -5,10 +5,10 @@
 #include <chrono>
 #include <memory>
 
-#include "app/speech_model/model_downloader.h"
 #include "app/overlays/overlay_windows.h"
-#include "app/recording/recording_session.h"
 #include "app/recognition/whisper_recognition_service.h"
+#include "app/recording/recording_session.h"
+#include "app/speech_model/model_downloader.h"
 #include "platform/display_list.h"
 #include "platform/open_dialog.h"
 #include "platform/save_dialog.h"

@@ -1,7 +1,6 @@
 #pragma once
 // Turns any caught exception into the text shown in `warning` or `status`.
 #include <QString>
-
 #include <exception>
 
 namespace sayloom {

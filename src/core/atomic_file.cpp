@@ -30,10 +30,13 @@ std::string encode(const nlohmann::json& value) {
   return value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
-void write(const nlohmann::json& value, const std::filesystem::path& target) { writeBytes(encode(value), target); }
+void write(const nlohmann::json& value, const std::filesystem::path& target) {
+  writeBytes(encode(value), target);
+}
 
 std::string readBytes(const std::filesystem::path& source, ReadLimits limits) {
-  const posix::Descriptor fd = posix::openForReading(source, "cannot read file", limits.maxBytes, limits.followLinks);
+  const posix::Descriptor fd =
+      posix::openForReading(source, "cannot read file", limits.maxBytes, limits.followLinks);
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) {
     posix::throwErrno("cannot read file", source);

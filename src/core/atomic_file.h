@@ -9,10 +9,9 @@
 // the previous file untouched and no temporary file behind.
 #include <cstdint>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 namespace sayloom::AtomicFile {
 

@@ -28,7 +28,7 @@ inline constexpr std::int64_t bytesPerMillisecond = bytesPerSecond / 1'000;  // 
 
 // The recorded time that `bytes` of samples hold.
 inline constexpr double seconds(std::uint64_t bytes) { return static_cast<double>(bytes) / bytesPerSecond; }
-inline constexpr std::int64_t chunkMilliseconds = 8'000;                     // chunk k starts at k × 8 s
+inline constexpr std::int64_t chunkMilliseconds = 8'000;  // chunk k starts at k × 8 s
 inline constexpr std::int64_t bytesPerChunk = bytesPerMillisecond * chunkMilliseconds;  // 256,000
 
 // The file name of chunk `index`: printf's "%08d.pcm" ("00000007.pcm", "-0000001.pcm").

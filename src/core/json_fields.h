@@ -2,11 +2,10 @@
 // Strict readers of JSON members for the stored records: a missing key or a value of the wrong
 // JSON type throws JsonFieldError naming the key; nothing is defaulted.
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 namespace sayloom::json {
 

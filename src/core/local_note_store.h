@@ -20,7 +20,7 @@
 namespace sayloom {
 
 struct NoteListing {
-  std::vector<NativeNote> notes;     // newest first; equal times keep the folder listing order
+  std::vector<NativeNote> notes;      // newest first; equal times keep the folder listing order
   std::vector<std::string> warnings;  // one per unreadable entry, in listing order
 };
 

@@ -30,7 +30,9 @@ NativeError::NativeError(Payload payload) : m_payload(std::move(payload)) {
 
 NativeError NativeError::message(std::string text) { return NativeError(Payload(std::move(text))); }
 
-NativeError NativeError::futureVersion(std::int64_t version) { return NativeError(Payload(FutureVersion{version})); }
+NativeError NativeError::futureVersion(std::int64_t version) {
+  return NativeError(Payload(FutureVersion{version}));
+}
 
 NativeError NativeError::http(std::int64_t status) { return NativeError(Payload(Http{status})); }
 

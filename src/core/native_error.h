@@ -6,8 +6,8 @@
 // are passed on as the platform's own exception and shown with its `what()` text. `Cancelled` marks
 // an operation stopped on request; it is never shown to the user.
 #include <cstdint>
-#include <initializer_list>
 #include <exception>
+#include <initializer_list>
 #include <string>
 #include <variant>
 
@@ -71,7 +71,8 @@ namespace messages {
 inline constexpr const char* invalidNoteId = "잘못된 로컬 노트 ID입니다.";
 inline constexpr const char* noAudioToRecover = "복구할 오디오 파일이 없습니다.";
 inline constexpr const char* audioTooLargeForWav = "WAV로 내보낼 수 있는 오디오 크기를 벗어났습니다.";
-inline constexpr const char* unreadableNotePrefix = "일부 로컬 노트를 읽지 못했습니다. 원본 폴더는 보존됩니다: ";
+inline constexpr const char* unreadableNotePrefix =
+    "일부 로컬 노트를 읽지 못했습니다. 원본 폴더는 보존됩니다: ";
 }  // namespace messages
 
 }  // namespace sayloom

@@ -4,12 +4,11 @@
 // files). Decoding is strict: a missing required key or a value of the wrong type throws
 // json::JsonFieldError (or an ISO date error); no default is filled in.
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "core/iso_date.h"
 

@@ -93,9 +93,17 @@ struct RequiredKeys {
 };
 
 // Required keys of each object, in the order of their bits.
-constexpr const char* noteKeys[] = {"id",         "title",         "createdAt",         "language",
-                                    "source",     "durationSeconds", "completed",       "segments",
-                                    "cloudBilledSeconds", "cloudBilledLanguages", "cloudCreditsExhausted"};
+constexpr const char* noteKeys[] = {"id",
+                                    "title",
+                                    "createdAt",
+                                    "language",
+                                    "source",
+                                    "durationSeconds",
+                                    "completed",
+                                    "segments",
+                                    "cloudBilledSeconds",
+                                    "cloudBilledLanguages",
+                                    "cloudCreditsExhausted"};
 constexpr const char* entryKeys[] = {"id", "sequence", "text", "startTimeMs", "endTimeMs", "translation"};
 constexpr const char* chargeKeys[] = {"startSeconds", "seconds", "languageCount"};
 
@@ -117,7 +125,9 @@ public:
 
   bool null() { return scalar(Scalar{}); }
   bool boolean(bool value) { return scalar(Scalar{.kind = Scalar::Kind::boolean, .boolean = value}); }
-  bool number_integer(std::int64_t value) { return scalar(Scalar{.kind = Scalar::Kind::integer, .integer = value}); }
+  bool number_integer(std::int64_t value) {
+    return scalar(Scalar{.kind = Scalar::Kind::integer, .integer = value});
+  }
   bool number_unsigned(std::uint64_t value) {
     return scalar(Scalar{.kind = Scalar::Kind::unsignedInteger, .unsignedInteger = value});
   }
@@ -254,8 +264,9 @@ private:
   }
 
   static bool isOptionalNoteKey(std::string_view key) {
-    return key == "workspaceId" || key == "cloudNoteId" || key == "cloudOwnerId" || key == "translationLanguage" ||
-           key == "cloudPendingCharge" || key == "cloudTranslationStoppedAtSeconds" || key == "cloudSyncPending";
+    return key == "workspaceId" || key == "cloudNoteId" || key == "cloudOwnerId" ||
+           key == "translationLanguage" || key == "cloudPendingCharge" ||
+           key == "cloudTranslationStoppedAtSeconds" || key == "cloudSyncPending";
   }
 
   // What the note's key `key` holds, for the message when an object or array stands there instead.
@@ -266,7 +277,8 @@ private:
     if (key == "completed" || key == "cloudCreditsExhausted" || key == "cloudSyncPending") {
       return "a boolean";
     }
-    if (key == "cloudBilledSeconds" || key == "cloudBilledLanguages" || key == "cloudTranslationStoppedAtSeconds") {
+    if (key == "cloudBilledSeconds" || key == "cloudBilledLanguages" ||
+        key == "cloudTranslationStoppedAtSeconds") {
       return "an integer";
     }
     if (key == "segments") {

@@ -81,7 +81,7 @@ Rect clamp(const Rect& frame, const std::vector<Rect>& screens) {
 }
 
 DragEdges dragEdges(double x, double y, double width, double height) {
-  return {x < edgeZone, x > width - edgeZone, y < edgeZone, y > height - edgeZone};
+  return {x<edgeZone, x> width - edgeZone, y<edgeZone, y> height - edgeZone};
 }
 
 Rect dragFrame(const Rect& start, double dx, double dy, DragEdges edges, const std::vector<Rect>& screens) {

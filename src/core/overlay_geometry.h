@@ -57,7 +57,8 @@ DragEdges dragEdges(double x, double y, double width, double height);
 // The frame of a window whose drag began on `start` after the mouse moved by (dx, dy) (y up):
 // without edges the window moves; a left or bottom edge moves that edge and stops at the minimum
 // width or height, a right or top edge resizes down to the minimum (when both edges of an axis
-// are set, the right edge decides the position and width, the top edge the height). The result is clamped onto `screens`.
+// are set, the right edge decides the position and width, the top edge the height). The result is clamped
+// onto `screens`.
 Rect dragFrame(const Rect& start, double dx, double dy, DragEdges edges, const std::vector<Rect>& screens);
 
 // The frame of a new overlay window for `preset`: its layout entry when there is one with finite

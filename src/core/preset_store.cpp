@@ -63,7 +63,8 @@ PresetStore::LoadResult PresetStore::load() {
   backup += ".corrupt-" + uuid::generate();
   try {
     // Synchronised before it counts as kept; nothing is left at `backup` on failure.
-    posix::copyToNewFile(m_url, backup, 64 * 1024, "cannot close file", AtomicFile::ReadLimits{}.maxBytes).keep();
+    posix::copyToNewFile(m_url, backup, 64 * 1024, "cannot close file", AtomicFile::ReadLimits{}.maxBytes)
+        .keep();
     posix::syncFolder(backup.parent_path());  // best effort: the copy itself is complete
   } catch (const std::exception&) {
     m_readOnly = true;

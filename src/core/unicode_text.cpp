@@ -25,7 +25,8 @@ icu::BreakIterator& characterIterator() {
     }
     return made;
   }();
-  return *iterator;  // NOLINT(clang-analyzer-cplusplus.NewDelete): the analyzer loses track of the thread_local
+  return *iterator;  // NOLINT(clang-analyzer-cplusplus.NewDelete): the analyzer loses track of the
+                     // thread_local
 }
 
 // Runs `visit(end)` for the byte offset after each grapheme cluster until it returns false.

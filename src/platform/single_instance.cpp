@@ -94,8 +94,9 @@ bool SingleInstance::ownBusName() {
   if (!bus.isConnected() || bus.interface() == nullptr) {
     return false;
   }
-  const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
-      busName(m_root), QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
+  const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+      bus.interface()->registerService(busName(m_root), QDBusConnectionInterface::DontQueueService,
+                                       QDBusConnectionInterface::DontAllowReplacement);
   if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
     return false;
   }
@@ -111,12 +112,14 @@ bool SingleInstance::askFirstToActivate() {
   const QString name = busName(m_root);
   const QDeadlineTimer deadline(nameWaitMs);
   for (;;) {
-    const QDBusMessage call = QDBusMessage::createMethodCall(name, objectPath, interfaceName, QStringLiteral("Activate"));
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(name, objectPath, interfaceName, QStringLiteral("Activate"));
     const QDBusMessage reply = bus.call(call, QDBus::Block, callTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) {
       return true;
     }
-    if (reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") || deadline.hasExpired()) {
+    if (reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") ||
+        deadline.hasExpired()) {
       return false;
     }
     QThread::msleep(100);

@@ -31,7 +31,8 @@ TEST_F(ExportTest, AudioExportWritesTheChunksBehindAWavHeaderWhileWorking) {
   AppModel& model = makeModel();
   m_dialog->answers.push_back(destination("recording.wav"));
   std::vector<bool> working;
-  QObject::connect(&model.appStatus(), &AppStatus::workingChanged, [&] { working.push_back(model.appStatus().working()); });
+  QObject::connect(&model.appStatus(), &AppStatus::workingChanged,
+                   [&] { working.push_back(model.appStatus().working()); });
 
   QCoro::waitFor(model.exportAudio());
   ASSERT_EQ(m_dialog->asked.size(), 1U);

@@ -18,15 +18,15 @@
 #include "app/app_model.h"
 #include "app/app_status.h"
 #include "app/cloud/cloud_access.h"
-#include "app/overlays/overlay_windows.h"
 #include "app/export/note_exporter.h"
-#include "app/speech_model/model_installer.h"
 #include "app/notes/note_library.h"
+#include "app/overlays/overlay_windows.h"
 #include "app/presets/preset_editor.h"
 #include "app/recognition/recognition_queue.h"
+#include "app/recording/audio_capture.h"
 #include "app/recording/recording_session.h"
 #include "app/settings/user_settings.h"
-#include "app/recording/audio_capture.h"
+#include "app/speech_model/model_installer.h"
 #include "core/native_error.h"
 #include "platform/display_list.h"
 #include "platform/save_dialog.h"
@@ -152,7 +152,8 @@ protected:
     services.displayList = std::move(displays);
     services.sleepWatcher = std::move(sleepWatcher);
     services.settings = std::make_unique<platform::DesktopSettingsStore>();
-    services.makeCapture = makeCapture ? std::move(makeCapture) : [] { return std::make_unique<AudioCapture>(); };
+    services.makeCapture =
+        makeCapture ? std::move(makeCapture) : [] { return std::make_unique<AudioCapture>(); };
     services.cloud = std::move(m_cloud);
     services.overlays = std::move(m_overlays);
     services.cloudShutdownWait = m_cloudShutdownWait;

@@ -11,8 +11,8 @@
 namespace sayloom::test {
 namespace {
 
-const QString refusedWarning =
-    QStringLiteral("오버레이 단축키를 등록하지 못했습니다. 설정에서 다른 키를 선택하거나 메뉴 막대를 사용해 주세요.");
+const QString refusedWarning = QStringLiteral(
+    "오버레이 단축키를 등록하지 못했습니다. 설정에서 다른 키를 선택하거나 메뉴 막대를 사용해 주세요.");
 
 // A keyring that cannot be read, as when the Secret Service answers with an error.
 class UnreadableKeyring final : public platform::SecretStore {
@@ -31,7 +31,8 @@ public:
 
 class OverlayWiringTest : public AppModelTest {
 protected:
-  AppModel& makeOverlayModel(int storedShortcut, bool refuse = false, std::unique_ptr<CloudAccess> cloud = nullptr) {
+  AppModel& makeOverlayModel(int storedShortcut, bool refuse = false,
+                             std::unique_ptr<CloudAccess> cloud = nullptr) {
     AppServices services;
     auto settings = std::make_unique<platform::MemorySettingsStore>();
     if (storedShortcut >= 0) {
@@ -52,8 +53,9 @@ protected:
 };
 
 TEST_F(OverlayWiringTest, AFailedAccountRestoreLeavesTheCaptionWindowsAndTheirShortcutWorking) {
-  auto cloud = std::make_unique<AccountCloudAccess>(std::make_unique<FirebaseAccountLink>(std::make_unique<UnreadableKeyring>()),
-                                                  std::make_unique<NoBrowser>());
+  auto cloud = std::make_unique<AccountCloudAccess>(
+      std::make_unique<FirebaseAccountLink>(std::make_unique<UnreadableKeyring>()),
+      std::make_unique<NoBrowser>());
   NativeNote note;
   note.segments.push_back(TranscriptEntry{.text = "마지막 자막", .endTimeMs = 1000});
   LocalNoteStore(root()).save(note);

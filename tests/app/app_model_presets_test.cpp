@@ -2,9 +2,9 @@
 #include <sys/stat.h>
 
 #include "app_model_fixture.h"
-#include "recording_overlays.h"
 #include "core/preset_document.h"
 #include "platform/open_dialog.h"
+#include "recording_overlays.h"
 
 namespace sayloom::test {
 namespace {
@@ -194,7 +194,8 @@ TEST_F(PresetEditingTest, ImportAddsDisabledCopies) {
   EXPECT_NE(copy.Id, "builtin-widget");
   EXPECT_EQ(copy.GradientStops, model.presetEditor().presets()[0].GradientStops);
   EXPECT_EQ(model.presetEditor().selectedPresetID().toStdString(), copy.Id);
-  EXPECT_EQ(model.appStatus().status(), QStringLiteral("프리셋을 가져왔습니다. 미리보기를 확인한 뒤 표시를 켜세요."));
+  EXPECT_EQ(model.appStatus().status(),
+            QStringLiteral("프리셋을 가져왔습니다. 미리보기를 확인한 뒤 표시를 켜세요."));
   EXPECT_FALSE(model.appStatus().warning());
 
   m_open->answers.push_back(std::nullopt);
@@ -299,7 +300,8 @@ TEST_F(PresetEditingTest, SavedPresetsAndLayoutsComeBackAtTheNextStart) {
     AppModel& model = makePresetModel();
     model.newPreset(false);
     model.presetEditor().binding(&OverlayPreset::Name).set("내 프리셋");
-    model.recordLayout(QString::fromStdString(model.presetEditor().presets().back().Id), Rect{10, 20, 640, 360});
+    model.recordLayout(QString::fromStdString(model.presetEditor().presets().back().Id),
+                       Rect{10, 20, 640, 360});
     model.recordLayout(QStringLiteral("gone"), Rect{1, 2, 300, 300});
     shutdown();
   }
@@ -309,7 +311,8 @@ TEST_F(PresetEditingTest, SavedPresetsAndLayoutsComeBackAtTheNextStart) {
   EXPECT_EQ(model.presetEditor().presets().back().Width, 640);
   EXPECT_EQ(model.presetEditor().selectedPresetID(), QStringLiteral("builtin-widget"));
   EXPECT_EQ(model.presetEditor().layouts().size(), 2u);
-  EXPECT_EQ(model.presetEditor().layouts().at(model.presetEditor().presets().back().Id), (MacLayout{10, 20, 640, 360, 2, "1"}));
+  EXPECT_EQ(model.presetEditor().layouts().at(model.presetEditor().presets().back().Id),
+            (MacLayout{10, 20, 640, 360, 2, "1"}));
 }
 
 TEST_F(PresetEditingTest, FailedSaveShowsTheErrorAndKeepsTheEdit) {

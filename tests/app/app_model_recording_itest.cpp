@@ -66,7 +66,8 @@ TEST_F(RecordingTest, TwentySecondsGiveThreeChunksRecognisedInOrderWithASaveAfte
   model.session().setTitle(QStringLiteral("스무 초"));
 
   std::vector<QString> statuses;
-  QObject::connect(&model.appStatus(), &AppStatus::statusChanged, [&] { statuses.push_back(model.appStatus().status()); });
+  QObject::connect(&model.appStatus(), &AppStatus::statusChanged,
+                   [&] { statuses.push_back(model.appStatus().status()); });
   QCoro::waitFor(model.startRecording());
   ASSERT_TRUE(model.session().recording()) << model.appStatus().warning().value_or(QString()).toStdString();
   EXPECT_FALSE(model.appStatus().working());
@@ -92,10 +93,12 @@ TEST_F(RecordingTest, TwentySecondsGiveThreeChunksRecognisedInOrderWithASaveAfte
   EXPECT_FALSE(model.appStatus().working());
   EXPECT_FALSE(model.session().activeNoteID());
   EXPECT_EQ(model.session().level(), 0.0F);
-  EXPECT_TRUE(model.appStatus().status() == stoppedWhileRecognizingStatus || model.appStatus().status() == stoppedStatus)
+  EXPECT_TRUE(model.appStatus().status() == stoppedWhileRecognizingStatus ||
+              model.appStatus().status() == stoppedStatus)
       << model.appStatus().status().toStdString();
 
-  ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing() && model.recognition().pending().empty(); }, 120'000));
+  ASSERT_TRUE(eventually(
+      [&] { return !model.recognition().recognizing() && model.recognition().pending().empty(); }, 120'000));
   EXPECT_EQ(model.appStatus().status(), doneStatus);
   EXPECT_EQ(statuses.front(), recordingStatus);
   EXPECT_EQ(statuses.back(), doneStatus);
@@ -126,7 +129,8 @@ TEST_F(RecordingTest, WithoutAModelTheAudioIsKeptAndNothingIsQueued) {
   engineSays("never");
   AppModel& model = makeModel();
   bool everRecognizing = false;
-  QObject::connect(&model.recognition(), &RecognitionQueue::recognizingChanged, [&] { everRecognizing |= model.recognition().recognizing(); });
+  QObject::connect(&model.recognition(), &RecognitionQueue::recognizingChanged,
+                   [&] { everRecognizing |= model.recognition().recognizing(); });
 
   QCoro::waitFor(model.startRecording());
   ASSERT_TRUE(model.session().recording()) << model.appStatus().warning().value_or(QString()).toStdString();
@@ -177,7 +181,8 @@ TEST_F(RecordingTest, ShutdownStopsAndSavesARunningRecording) {
   const NativeNote stored = storedNote(id);
   EXPECT_TRUE(stored.completed);
   EXPECT_GT(stored.durationSeconds, 0.0);
-  EXPECT_DOUBLE_EQ(stored.durationSeconds, QCoro::waitFor(model.library().audioSeconds(QString::fromStdString(id))));
+  EXPECT_DOUBLE_EQ(stored.durationSeconds,
+                   QCoro::waitFor(model.library().audioSeconds(QString::fromStdString(id))));
 }
 
 TEST_F(RecordingTest, ShutdownDuringAStartLetsItFinishAndThenStopsIt) {
@@ -203,7 +208,8 @@ TEST_F(RecordingTest, TheSleepSignalStopsAndSavesTheRecordingBeforeLettingGo) {
   ASSERT_TRUE(eventually([&] { return model.session().elapsed() >= 1.0; }, 120'000));
 
   logind.emitPrepareForSleep(true);
-  ASSERT_TRUE(eventually([&] { return !model.session().recording() && !model.appStatus().working(); }, 60'000));
+  ASSERT_TRUE(
+      eventually([&] { return !model.session().recording() && !model.appStatus().working(); }, 60'000));
   ASSERT_TRUE(model.appStatus().warning());
   EXPECT_EQ(*model.appStatus().warning(),
             QStringLiteral("Mac이 잠자기에 들어가 녹음을 저장합니다. 깨어난 뒤 새 녹음을 시작해 주세요."));
@@ -221,7 +227,8 @@ TEST_F(RecordingTest, ACaptureErrorIsShownAndStopsTheRecording) {
 
   // Suspending the microphone changes the recording's device configuration.
   ASSERT_EQ(QProcess::execute(QStringLiteral("pactl"), {"suspend-source", "mic", "1"}), 0);
-  const bool stopped = eventually([&] { return !model.session().recording() && !model.appStatus().working(); }, 60'000);
+  const bool stopped =
+      eventually([&] { return !model.session().recording() && !model.appStatus().working(); }, 60'000);
   QProcess::execute(QStringLiteral("pactl"), {"suspend-source", "mic", "0"});
   ASSERT_TRUE(stopped);
   ASSERT_TRUE(model.appStatus().warning());
@@ -280,7 +287,8 @@ TEST_F(RecordingTest, ARecordingKilledMidChunkKeepsItsChunksAndCanBeRecovered) {
     expected.push_back(std::to_string(i) + "-0");
   }
   EXPECT_EQ(ids(recovered.segments), expected);
-  EXPECT_DOUBLE_EQ(recovered.durationSeconds, QCoro::waitFor(model.library().audioSeconds(QString::fromStdString(id))));
+  EXPECT_DOUBLE_EQ(recovered.durationSeconds,
+                   QCoro::waitFor(model.library().audioSeconds(QString::fromStdString(id))));
 }
 
 }  // namespace

@@ -7,15 +7,15 @@
 #include <QSettings>
 #include <QThread>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <numeric>
 #include <semaphore>
 #include <thread>
-#include <nlohmann/json.hpp>
 
 #include "app/app_model_fixture.h"
 #include "app/concurrency/main_thread.h"
-#include "app/self_test/self_test.h"
 #include "app/concurrency/serial_worker.h"
+#include "app/self_test/self_test.h"
 #include "core/atomic_file.h"
 #include "core/data_paths.h"
 
@@ -137,7 +137,8 @@ TEST_F(StartRefusalTest, LiveTranslationWithoutAnAccountSavesNothing) {
   model.session().setLiveTranslation(true);
   QCoro::waitFor(model.startRecording());
   ASSERT_TRUE(model.appStatus().warning());
-  EXPECT_EQ(*model.appStatus().warning(), QStringLiteral("실시간 번역에는 모델·계정·워크스페이스가 필요합니다."));
+  EXPECT_EQ(*model.appStatus().warning(),
+            QStringLiteral("실시간 번역에는 모델·계정·워크스페이스가 필요합니다."));
   EXPECT_FALSE(model.appStatus().working());
   EXPECT_FALSE(model.session().recording());
   EXPECT_TRUE(model.library().notes().empty());
@@ -153,7 +154,8 @@ TEST_F(StartRefusalTest, SystemAudioOfAnUnknownDisplayKeepsTheEmptyNoteUncomplet
   model.session().setTitle(QStringLiteral("   \n "));
   QCoro::waitFor(model.startRecording());
   ASSERT_TRUE(model.appStatus().warning());
-  EXPECT_EQ(*model.appStatus().warning(), QStringLiteral("시스템 오디오를 녹음할 화면을 먼저 선택해 주세요."));
+  EXPECT_EQ(*model.appStatus().warning(),
+            QStringLiteral("시스템 오디오를 녹음할 화면을 먼저 선택해 주세요."));
   EXPECT_FALSE(model.appStatus().working());
   EXPECT_FALSE(model.session().recording());
   EXPECT_FALSE(model.session().activeNoteID());
@@ -229,7 +231,7 @@ TEST_F(RecognitionQueueTest, RecognisingAChunkAgainReplacesItsEntriesAndKeepsThe
   LocalNoteStore(root()).save(note);
   AppModel& model = makeModel();
   model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0,
-                QString::fromStdString(note.id));
+                              QString::fromStdString(note.id));
   ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }));
   const std::vector<TranscriptEntry>& segments = model.library().notes().at(0).segments;
   EXPECT_EQ(ids(segments), (std::vector<std::string>{"0-0", "0-5", "1-0"}));
@@ -241,7 +243,7 @@ TEST_F(RecognitionQueueTest, WithoutAModelNothingIsQueued) {
   const NativeNote note = storedNote({256'000});
   AppModel& model = makeModel();
   model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0,
-                QString::fromStdString(note.id));
+                              QString::fromStdString(note.id));
   EXPECT_TRUE(model.recognition().pending().empty());
   EXPECT_FALSE(model.recognition().recognizing());
   EXPECT_EQ(model.appStatus().status(), readyStatus);
@@ -309,8 +311,10 @@ TEST_F(RecognitionQueueTest, ShutdownCancelsARunningWorkerWithoutAWarning) {
   const NativeNote note = storedNote({256'000, 256'000});
   AppModel& model = makeModel();
   const QString id = QString::fromStdString(note.id);
-  model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0, id);
-  model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000001.pcm").string()), 1, id);
+  model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0,
+                              id);
+  model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000001.pcm").string()), 1,
+                              id);
   ASSERT_TRUE(eventually([&] { return engineRuns() == 1; }));
   QCoro::waitFor(model.shutdown());
   EXPECT_FALSE(model.recognition().recognizing());
@@ -326,7 +330,7 @@ TEST_F(RecognitionQueueTest, CpuOnlyReachesTheEngine) {
   AppModel& model = makeModel();
   model.settings().setCpuOnly(true);
   model.recognition().enqueue(QString::fromStdString((audioFolder(note.id) / "00000000.pcm").string()), 0,
-                QString::fromStdString(note.id));
+                              QString::fromStdString(note.id));
   ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing(); }));
   EXPECT_NE(readFile(m_dir / "engine.log").find("\"-ng\""), std::string::npos);
 }
@@ -353,7 +357,8 @@ TEST_F(RecoveryTest, QueuesEveryChunkFileAndMarksTheNoteCompletedWithTheStoredDu
   EXPECT_EQ(ids(recovered.segments), (std::vector<std::string>{"0-0", "1-0"}));
   EXPECT_EQ(LocalNoteStore(root()).list().notes.at(0), recovered);
   EXPECT_EQ(model.appStatus().status(), doneStatus);
-  EXPECT_DOUBLE_EQ(QCoro::waitFor(model.library().audioSeconds(QString::fromStdString(note.id))), recovered.durationSeconds);
+  EXPECT_DOUBLE_EQ(QCoro::waitFor(model.library().audioSeconds(QString::fromStdString(note.id))),
+                   recovered.durationSeconds);
 }
 
 TEST_F(RecoveryTest, RefusalsLeaveTheNoteUnchanged) {

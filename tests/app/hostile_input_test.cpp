@@ -51,7 +51,8 @@ TEST_F(HostileInputTest, StartUpFinishesWhenFifosStandWhereItsFilesBelong) {
   storedNote({256'000});
   AppModel& model = makeModel();
   EXPECT_EQ(model.library().notes().size(), 1U);
-  EXPECT_TRUE(model.presetEditor().presetReadOnly()) << "a preset file that cannot be copied aside locks saving";
+  EXPECT_TRUE(model.presetEditor().presetReadOnly())
+      << "a preset file that cannot be copied aside locks saving";
 
   // The model file is there by name only: recognition refuses it rather than waiting on it.
   QCoro::waitFor(model.recoverSelected());
@@ -171,7 +172,8 @@ TEST_F(HostileInputTest, AnEngineThatNeverEndsIsEndedAtShutdown) {
   storedNote({256'000});
   AppModel& model = makeModel();
   QCoro::waitFor(model.recoverSelected());
-  ASSERT_TRUE(eventually([&] { return fs::exists(m_dir / "engine.pid") && model.recognition().recognizing(); }));
+  ASSERT_TRUE(
+      eventually([&] { return fs::exists(m_dir / "engine.pid") && model.recognition().recognizing(); }));
   const pid_t engine = std::stoi(readFile(m_dir / "engine.pid"));
   ASSERT_EQ(::kill(engine, 0), 0);
   shutdown();

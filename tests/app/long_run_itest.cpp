@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QThreadPool>
-
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
@@ -102,7 +101,8 @@ TEST_F(LongRunTest, MemoryStaysFlatTheBacklogBoundHoldsAndNoDescriptorLeaks) {
   std::vector<std::string> added;
   std::set_difference(descriptorsAfter.begin(), descriptorsAfter.end(), descriptorsBefore.begin(),
                       descriptorsBefore.end(), std::back_inserter(added));
-  EXPECT_LE(descriptorsAfter.size(), descriptorsBefore.size()) << "opened meanwhile: " << testing::PrintToString(added);
+  EXPECT_LE(descriptorsAfter.size(), descriptorsBefore.size())
+      << "opened meanwhile: " << testing::PrintToString(added);
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 namespace sayloom::test {
 namespace {
 
-const QString heldElsewhere =
-    QStringLiteral("이 노트는 지금 다른 프로그램(sayloom-cli)이 녹음하거나 복구하고 있습니다. 끝난 뒤 다시 시도해 주세요.");
+const QString heldElsewhere = QStringLiteral(
+    "이 노트는 지금 다른 프로그램(sayloom-cli)이 녹음하거나 복구하고 있습니다. 끝난 뒤 다시 시도해 주세요.");
 
 // The cloud seam, remembering the note each cloud save was asked for.
 class UploadingCloud final : public LocalOnlyCloud {

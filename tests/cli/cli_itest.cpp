@@ -10,8 +10,8 @@
 #include <nlohmann/json.hpp>
 
 #include "app/app_model_fixture.h"
-#include "app/speech_model/model_downloader.h"
 #include "app/recognition/sound_file_transcriber.h"
+#include "app/speech_model/model_downloader.h"
 #include "core/preset_document.h"
 #include "core/recording_lock.h"
 #include "core/subtitle_export.h"
@@ -57,7 +57,9 @@ protected:
   fs::path soxFile(const char* name, const QStringList& format, const char* seconds = "3") {
     const fs::path file = m_dir / name;
     QStringList arguments = {QStringLiteral("-n")};
-    arguments << format << "-b" << "16" << text(file) << "synth" << seconds << "sine" << "440";
+    arguments << format << "-b"
+              << "16" << text(file) << "synth" << seconds << "sine"
+              << "440";
     EXPECT_EQ(QProcess::execute(QStringLiteral("sox"), arguments), 0);
     return file;
   }
@@ -82,18 +84,12 @@ TEST_F(CliTest, HelpForTheProgramEveryGroupAndEveryCommand) {
   EXPECT_EQ(general.err, "");
   EXPECT_EQ(general.out.rfind("사용법: sayloom-cli 명령 [인수] [옵션]\n", 0), 0U) << general.out;
   const char* const usages[] = {
-      "notes list [--json]",
-      "notes show ID [--json]",
-      "export audio ID FILE",
-      "export transcript ID FILE",
-      "export srt ID FILE",
-      "export vtt ID FILE",
-      "recover ID [--cpu]",
-      "transcribe FILE [--language L] [--srt|--vtt|--json] [--cpu]",
-      "model download",
-      "model check",
-      "presets export FILE",
-      "presets import FILE",
+      "notes list [--json]",  "notes show ID [--json]",
+      "export audio ID FILE", "export transcript ID FILE",
+      "export srt ID FILE",   "export vtt ID FILE",
+      "recover ID [--cpu]",   "transcribe FILE [--language L] [--srt|--vtt|--json] [--cpu]",
+      "model download",       "model check",
+      "presets export FILE",  "presets import FILE",
   };
   for (const char* usage : usages) {
     SCOPED_TRACE(usage);
@@ -128,16 +124,23 @@ TEST_F(CliTest, UsageMistakesExitWithStatusTwoAndSayWhatIsWrong) {
       {{"frobnicate"}, "알 수 없는 명령입니다: frobnicate", "'sayloom-cli --help'"},
       {{"notes"}, "하위 명령을 지정해 주세요: notes", "'sayloom-cli notes --help'"},
       {{"notes", "delete"}, "알 수 없는 명령입니다: notes delete", "'sayloom-cli notes --help'"},
-      {{"export", "srt", "ID"}, "인수가 부족합니다: FILE이(가) 필요합니다.", "'sayloom-cli export srt --help'"},
+      {{"export", "srt", "ID"},
+       "인수가 부족합니다: FILE이(가) 필요합니다.",
+       "'sayloom-cli export srt --help'"},
       {{"notes", "show", "a", "b"}, "인수가 너무 많습니다: b", "'sayloom-cli notes show --help'"},
       {{"notes", "list", "--yaml"}, "알 수 없는 옵션입니다: --yaml", "'sayloom-cli notes list --help'"},
-      {{"notes", "list", "--json=yes"}, "값을 받지 않는 옵션입니다: --json", "'sayloom-cli notes list --help'"},
-      {{"transcribe", "f.wav", "--srt", "--vtt"}, "함께 쓸 수 없는 옵션입니다: --srt, --vtt",
+      {{"notes", "list", "--json=yes"},
+       "값을 받지 않는 옵션입니다: --json",
+       "'sayloom-cli notes list --help'"},
+      {{"transcribe", "f.wav", "--srt", "--vtt"},
+       "함께 쓸 수 없는 옵션입니다: --srt, --vtt",
        "'sayloom-cli transcribe --help'"},
-      {{"transcribe", "f.wav", "--language"}, "옵션에 값이 필요합니다: --language L",
+      {{"transcribe", "f.wav", "--language"},
+       "옵션에 값이 필요합니다: --language L",
        "'sayloom-cli transcribe --help'"},
       {{"record", "--display", "2"}, "--display는 --system과 함께 씁니다.", "'sayloom-cli record --help'"},
-      {{"record", "--system", "--display", "0"}, "화면 번호는 1 이상의 정수입니다: 0",
+      {{"record", "--system", "--display", "0"},
+       "화면 번호는 1 이상의 정수입니다: 0",
        "'sayloom-cli record --help'"},
   };
   for (const auto& c : cases) {
@@ -171,8 +174,9 @@ TEST_F(CliTest, NotesListAndShowAsTextAndJson) {
 
   const ProgramRun listed = cli({"notes", "list"});
   EXPECT_EQ(listed.status, 0);
-  EXPECT_EQ(listed.out, note.id + "\t" + formatIsoDate(note.createdAt) + "\t00:00:08\t완료\t회의 메모\n" + empty.id +
-                            "\t" + formatIsoDate(empty.createdAt) + "\t00:00:00\t미완료\t빈 노트\n");
+  EXPECT_EQ(listed.out, note.id + "\t" + formatIsoDate(note.createdAt) + "\t00:00:08\t완료\t회의 메모\n" +
+                            empty.id + "\t" + formatIsoDate(empty.createdAt) +
+                            "\t00:00:00\t미완료\t빈 노트\n");
   EXPECT_EQ(listed.err, std::string(messages::unreadableNotePrefix) + "broken\n");
 
   const ProgramRun listedJson = cli({"notes", "list", "--json"});
@@ -212,7 +216,8 @@ TEST_F(CliTest, ANoteThatIsNotThereOrNotANoteIdFailsClearly) {
     std::string error;
   } cases[] = {
       {{"notes", "show", QString::fromStdString(unknown)}, "노트를 찾지 못했습니다: " + unknown},
-      {{"export", "srt", QString::fromStdString(unknown), text(m_dir / "out.srt")}, "노트를 찾지 못했습니다: " + unknown},
+      {{"export", "srt", QString::fromStdString(unknown), text(m_dir / "out.srt")},
+       "노트를 찾지 못했습니다: " + unknown},
       {{"recover", QString::fromStdString(unknown)}, "노트를 찾지 못했습니다: " + unknown},
       {{"notes", "show", "../../etc"}, messages::invalidNoteId},
       {{"notes", "show", "11111111-1111-4111-8111-111111111111"},
@@ -250,8 +255,9 @@ TEST_F(CliTest, ExportsWriteWhatTheAppWrites) {
     EXPECT_EQ(run.out + run.err, "");
     EXPECT_EQ(readFile(m_dir / c.file), c.content);
   }
-  EXPECT_EQ(readFile(m_dir / "note.srt"),
-            "1\n00:00:00,000 --> 00:00:02,000\n안녕하세요\nHello\n\n2\n00:00:08,000 --> 00:00:08,500\n끝\n\n");
+  EXPECT_EQ(
+      readFile(m_dir / "note.srt"),
+      "1\n00:00:00,000 --> 00:00:02,000\n안녕하세요\nHello\n\n2\n00:00:08,000 --> 00:00:08,500\n끝\n\n");
 
   const ProgramRun audio = cli({"export", "audio", id, text(m_dir / "note.wav")});
   EXPECT_EQ(audio.status, 0) << audio.err;
@@ -285,7 +291,8 @@ TEST_F(CliTest, ExportFailuresLeaveNothingBehind) {
 
   // A recording without audio has nothing to export, in the app's words.
   fs::create_directories(audioFolder(silent.id));
-  const ProgramRun empty = cli({"export", "audio", QString::fromStdString(silent.id), text(m_dir / "none.wav")});
+  const ProgramRun empty =
+      cli({"export", "audio", QString::fromStdString(silent.id), text(m_dir / "none.wav")});
   EXPECT_EQ(empty.status, 1);
   EXPECT_EQ(empty.err, failure(messages::audioTooLargeForWav));
   EXPECT_FALSE(fs::exists(m_dir / "none.wav"));
@@ -372,8 +379,9 @@ TEST_F(CliTest, RecoverShowsItsProgressOnATerminal) {
 
 TEST_F(CliTest, TranscribeCutsTheFileIntoChunksAndWritesSubtitles) {
   installModel();
-  engineAnswers(json::array({{{"offsets", {{"from", 0}, {"to", 1'000}}}, {"text", " ask not"}},
-                             {{"offsets", {{"from", 1'000}, {"to", 2'500}}}, {"text", " what your country"}}}));
+  engineAnswers(
+      json::array({{{"offsets", {{"from", 0}, {"to", 1'000}}}, {"text", " ask not"}},
+                   {{"offsets", {{"from", 1'000}, {"to", 2'500}}}, {"text", " what your country"}}}));
   ScopedEnv copy("FAKE_WHISPER_WAV_COPY", (m_dir / "last-chunk.wav").c_str());
   const QString zeb = text(fixture("zeb.wav"));
 
@@ -397,13 +405,16 @@ TEST_F(CliTest, TranscribeCutsTheFileIntoChunksAndWritesSubtitles) {
   EXPECT_EQ(result["file"], fixture("zeb.wav").string());
   EXPECT_EQ(result["language"], "en");
   EXPECT_EQ(result["chunks"], 2);
-  EXPECT_DOUBLE_EQ(result["durationSeconds"].get<double>(), static_cast<double>(wavSamples(fixture("zeb.wav")).size()) / 32'000);
+  EXPECT_DOUBLE_EQ(result["durationSeconds"].get<double>(),
+                   static_cast<double>(wavSamples(fixture("zeb.wav")).size()) / 32'000);
   ASSERT_EQ(result["entries"].size(), 4U);
   EXPECT_EQ(result["entries"][3].get<TranscriptEntry>(),
             (TranscriptEntry{"1-1", 1'001, "what your country", 9'000, 10'500, ""}));
 
   const ProgramRun plain = cli({"transcribe", zeb});
-  EXPECT_EQ(plain.out, "[00:00:00] ask not\n[00:00:01] what your country\n[00:00:08] ask not\n[00:00:09] what your country\n");
+  EXPECT_EQ(
+      plain.out,
+      "[00:00:00] ask not\n[00:00:01] what your country\n[00:00:08] ask not\n[00:00:09] what your country\n");
   EXPECT_NE(readFile(m_dir / "engine.log").rfind("\"-l\", \"ko\""), std::string::npos);  // the app's default
 
   const ProgramRun vtt = cli({"transcribe", zeb, "--vtt"});
@@ -563,7 +574,8 @@ TEST_F(CliTest, PresetsExportAndImportFollowTheAppsRules) {
   const ProgramRun imported = cli({"presets", "import", text(m_dir / "presets.json")});
   EXPECT_EQ(imported.status, 0) << imported.err;
   EXPECT_EQ(imported.out, "프리셋을 가져왔습니다. 미리보기를 확인한 뒤 표시를 켜세요.\n");
-  const std::vector<OverlayPreset> stored = PresetDocument::read(readFile(root() / "overlay-presets.json")).Presets;
+  const std::vector<OverlayPreset> stored =
+      PresetDocument::read(readFile(root() / "overlay-presets.json")).Presets;
   ASSERT_EQ(stored.size(), 8U);
   for (std::size_t i = 4; i < 8; ++i) {
     EXPECT_EQ(stored[i].Name, stored[i - 4].Name);
@@ -606,7 +618,8 @@ TEST_F(CliTest, ANoteTheAppIsRecordingIsNotTouchedUntilTheRecordingEnds) {
   QProcess app;
   app.setProgram(QStringLiteral(SAYLOOM_BINARY_DIR "/sayloom_record_until_killed"));
   app.start();
-  ASSERT_TRUE(QTest::qWaitFor([&app] { return app.canReadLine() || app.state() == QProcess::NotRunning; }, 60'000));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&app] { return app.canReadLine() || app.state() == QProcess::NotRunning; }, 60'000));
   const QString line = QString::fromUtf8(app.readLine()).trimmed();
   ASSERT_TRUE(line.startsWith(QStringLiteral("recording "))) << line.toStdString();
   const QString id = line.mid(10);

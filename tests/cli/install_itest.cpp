@@ -30,7 +30,9 @@ protected:
   fs::path data() const { return m_dir / "data"; }
 
   // The real engine's test model in the data folder, with its identity.
-  void installTestModel() { fs::copy_file(fixture("whisper-test-model.bin"), data() / "Models" / "ggml-base.bin"); }
+  void installTestModel() {
+    fs::copy_file(fixture("whisper-test-model.bin"), data() / "Models" / "ggml-base.bin");
+  }
 
   TempDir m_dir;
   ScopedEnv m_data{"SAYLOOM_DATA_DIR", (m_dir / "data").c_str()};
@@ -56,20 +58,21 @@ TEST_F(InstallTest, PutsEveryFileWhereTheDesktopLooksAndTheValidatorsAcceptThem)
     EXPECT_TRUE(fs::is_regular_file(prefix() / file)) << file;
   }
   for (const char* program : {"bin/sayloom", "bin/sayloom-cli", "libexec/sayloom/whisper-cli"}) {
-    EXPECT_NE(fs::status(prefix() / program).permissions() & fs::perms::owner_exec, fs::perms::none) << program;
+    EXPECT_NE(fs::status(prefix() / program).permissions() & fs::perms::owner_exec, fs::perms::none)
+        << program;
   }
   // The PNG sizes are what their folders say (width and height in the IHDR chunk).
   const std::string png = readFile(prefix() / "share/icons/hicolor/48x48/apps/kr.tovik.Sayloom.png");
   ASSERT_GE(png.size(), 24U);
   EXPECT_EQ(png.substr(16, 8), std::string("\0\0\0\x30\0\0\0\x30", 8));
 
-  const ProgramRun desktop =
-      runProgram(QStringLiteral("desktop-file-validate"), {text(prefix() / "share/applications/kr.tovik.Sayloom.desktop")});
+  const ProgramRun desktop = runProgram(QStringLiteral("desktop-file-validate"),
+                                        {text(prefix() / "share/applications/kr.tovik.Sayloom.desktop")});
   EXPECT_EQ(desktop.status, 0) << desktop.out << desktop.err;
   EXPECT_EQ(desktop.out + desktop.err, "");
-  const ProgramRun appstream = runProgram(
-      QStringLiteral("appstreamcli"),
-      {"validate", "--no-net", text(prefix() / "share/metainfo/kr.tovik.Sayloom.metainfo.xml")});
+  const ProgramRun appstream =
+      runProgram(QStringLiteral("appstreamcli"),
+                 {"validate", "--no-net", text(prefix() / "share/metainfo/kr.tovik.Sayloom.metainfo.xml")});
   EXPECT_EQ(appstream.status, 0) << appstream.out << appstream.err;
 }
 
@@ -82,7 +85,8 @@ TEST_F(InstallTest, TheInstalledSelfTestFindsTheEngineUnderLibexecAndRunsEverySt
   EXPECT_EQ(run.err, "Native diagnostics failed: Whisper fixture transcription mismatch\n");
 
   // With an engine that hears the fixture's words, the installed self-test passes.
-  writeFile(m_dir / "engine.json", R"({"transcription": [{"offsets": {"from": 0, "to": 1000}, "text": " my country"}]})");
+  writeFile(m_dir / "engine.json",
+            R"({"transcription": [{"offsets": {"from": 0, "to": 1000}, "text": " my country"}]})");
   ScopedEnv engine("SAYLOOM_WHISPER_CLI", SAYLOOM_TEST_FAKES_DIR "/fake-whisper-cli");
   ScopedEnv answer("FAKE_WHISPER_JSON", (m_dir / "engine.json").c_str());
   const ProgramRun passed = runProgram(text(prefix() / "bin/sayloom"), arguments);

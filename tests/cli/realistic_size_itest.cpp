@@ -34,7 +34,8 @@ TEST_F(RealisticSizeCliTest, ListsShowsAndExports) {
   for (std::size_t i = 0; i < m_folder->ids().size(); ++i) {
     ASSERT_TRUE(lines[static_cast<int>(i)].startsWith(id(i) + QLatin1Char('\t'))) << i;
   }
-  EXPECT_TRUE(lines[1].endsWith(QStringLiteral("\t06:00:00\t미완료\t") + QString::fromUtf8(RealisticDataFolder::longNoteTitle)))
+  EXPECT_TRUE(lines[1].endsWith(QStringLiteral("\t06:00:00\t미완료\t") +
+                                QString::fromUtf8(RealisticDataFolder::longNoteTitle)))
       << lines[1].toStdString();
 
   const ProgramRun listedJson = cli({"notes", "list", "--json"});
@@ -49,10 +50,12 @@ TEST_F(RealisticSizeCliTest, ListsShowsAndExports) {
 
   const ProgramRun longShown = cli({"notes", "show", id(1)});
   ASSERT_EQ(longShown.status, 0) << longShown.err;
-  EXPECT_NE(longShown.out.find("오디오: 2700개 조각, 06:00:00\n"), std::string::npos) << longShown.out.substr(0, 400);
+  EXPECT_NE(longShown.out.find("오디오: 2700개 조각, 06:00:00\n"), std::string::npos)
+      << longShown.out.substr(0, 400);
 
   const fs::path exported = m_dir / "transcript.txt";
-  const ProgramRun exportRun = cli({"export", "transcript", id(640), QString::fromStdString(exported.string())});
+  const ProgramRun exportRun =
+      cli({"export", "transcript", id(640), QString::fromStdString(exported.string())});
   ASSERT_EQ(exportRun.status, 0) << exportRun.err;
   const std::string text = readFile(exported);
   EXPECT_NE(text.find(RealisticDataFolder::entryText(m_folder->titles()[640], 0)), std::string::npos);
@@ -72,7 +75,8 @@ TEST_F(RealisticSizeCliTest, RecoversTheSixHourNote) {
   const ProgramRun listed = cli({"notes", "list"});
   ASSERT_EQ(listed.status, 0) << listed.err;
   EXPECT_NE(listed.out.find(m_folder->longNoteID() + "\t"), std::string::npos);
-  EXPECT_NE(listed.out.find("\t06:00:00\t완료\t" + std::string(RealisticDataFolder::longNoteTitle)), std::string::npos);
+  EXPECT_NE(listed.out.find("\t06:00:00\t완료\t" + std::string(RealisticDataFolder::longNoteTitle)),
+            std::string::npos);
 }
 
 }  // namespace

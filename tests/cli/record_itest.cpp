@@ -257,7 +257,8 @@ TEST_F(RecordTest, WhileItWaitsForTheEngineItIdlesAndALaterSignalEndsItAtOnceWit
   const auto wallStart = std::chrono::steady_clock::now();
   const std::chrono::milliseconds processorStart = processorTime(pid);
   QTest::qWait(3'000);
-  const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - wallStart);
+  const auto wall =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - wallStart);
   const std::chrono::milliseconds used = processorTime(pid) - processorStart;
   EXPECT_LT(used * 4, wall) << used.count() << " ms of processor time in " << wall.count() << " ms";
 

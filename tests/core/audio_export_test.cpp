@@ -135,7 +135,8 @@ TEST_F(AudioExportTest, DestinationThatIsAFolderFailsAndStaysAsItWas) {
 TEST_F(AudioExportTest, HeaderDescribesTheBytesReallyWritten) {
   putChunk("00000000.pcm", pattern(1'000, 'a'));
   putChunk("00000001.pcm", pattern(125, 'b'));
-  const std::vector<chunks::ChunkFile> listed = {{audio() / "00000000.pcm", 1'000}, {audio() / "00000001.pcm", 0}};
+  const std::vector<chunks::ChunkFile> listed = {{audio() / "00000000.pcm", 1'000},
+                                                 {audio() / "00000001.pcm", 0}};
   exportAudio(listed, out() / "a.wav");
   const std::string wav = AtomicFile::readBytes(out() / "a.wav");
   ASSERT_EQ(wav.size(), 44U + 1'125U);

@@ -89,7 +89,8 @@ TEST(DataPathsTest, EveryWriteThatMakesANewDataFolderMakesItTheOwnersAlone) {
       {"a note", [](const fs::path& root) { LocalNoteStore(root).save(NativeNote{}); }},
       {"the presets", [](const fs::path& root) { PresetStore(root).save(OverlayPreset::builtIns()); }},
       {"the recording lock", [](const fs::path& root) { RecordingLock::acquireRecorder(root); }},
-      {"a file in a folder of its own", [](const fs::path& root) { AtomicFile::writeBytes("x", root / "Models" / "m"); }},
+      {"a file in a folder of its own",
+       [](const fs::path& root) { AtomicFile::writeBytes("x", root / "Models" / "m"); }},
   };
   TempDir dir;
   int number = 0;

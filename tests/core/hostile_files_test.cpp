@@ -137,8 +137,8 @@ TEST(HostileFilesTest, HostileNoteFoldersAreReportedAndLeftAloneWithoutHanging) 
       EXPECT_EQ(note.title, oddTitle);
     }
   }
-  EXPECT_THAT(listed, UnorderedElementsAreArray({"0A000000-0000-4000-8000-000000000000",
-                                                 "2B000000-0000-4000-8000-000000000000"}));
+  EXPECT_THAT(listed, UnorderedElementsAreArray(
+                          {"0A000000-0000-4000-8000-000000000000", "2B000000-0000-4000-8000-000000000000"}));
   std::vector<std::string> warned;
   for (const Case& c : cases) {
     warned.push_back(messages::unreadableNotePrefix + c.id);
@@ -222,7 +222,14 @@ TEST(HostileFilesTest, NoteIdsMadeOfPathPiecesReachNoPath) {
   TempDir dir;
   const fs::path root = dir / "data";
   fs::create_directories(root);
-  const std::vector<std::string> ids = {"../../outside", "..", ".", "", "a/b", "/etc", "Notes/../../x", "..\\x",
+  const std::vector<std::string> ids = {"../../outside",
+                                        "..",
+                                        ".",
+                                        "",
+                                        "a/b",
+                                        "/etc",
+                                        "Notes/../../x",
+                                        "..\\x",
                                         std::string("6F1C2D3E-4A5B-4C6D-8E7F-0123456789AB\0/../x", 42)};
   for (const std::string& id : ids) {
     SCOPED_TRACE(id);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-
 #include <set>
 #include <string>
 
@@ -204,8 +203,8 @@ TEST(NativeNoteTest, TextDecoderKeepsTheLastOfRepeatedKeysButRefusesAnyBadOne) {
   std::string repeated = stored;
   repeated.insert(1, R"("title": "older", "segments": [], "cloudPendingCharge": null, )");
   EXPECT_EQ(decodeNote(repeated), kStoredNote.get<NativeNote>());
-  for (const char* earlier : {R"("segments": [{"id": "x"}], )", R"("cloudPendingCharge": {"seconds": "x"}, )",
-                              R"("title": 5, )"}) {
+  for (const char* earlier :
+       {R"("segments": [{"id": "x"}], )", R"("cloudPendingCharge": {"seconds": "x"}, )", R"("title": 5, )"}) {
     std::string text = stored;
     text.insert(1, earlier);
     EXPECT_ANY_THROW(decodeNote(text)) << earlier;
@@ -256,7 +255,8 @@ TEST(NativeNoteTest, WritingDropsTheFractionOfASecond) {
 }
 
 TEST(NativeNoteTest, NonFiniteDurationIsStoredAsZeroSoTheNoteStaysReadable) {
-  for (double duration : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+  for (double duration :
+       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
     NativeNote note;
     note.durationSeconds = duration;
     const nlohmann::json encoded = note;

@@ -70,9 +70,9 @@ TEST(OverlayDragTest, EdgesFromThePressPosition) {
     double x, y;
     E expected;
   } const cases[] = {
-      {200, 100, E{}},                           // the middle moves the window
+      {200, 100, E{}},                            // the middle moves the window
       {17.9, 100, E{true, false, false, false}},  // within 18 points of the left edge
-      {18, 100, E{}},                            // exactly 18 points in is outside the zone
+      {18, 100, E{}},                             // exactly 18 points in is outside the zone
       {390, 100, E{false, true, false, false}},
       {200, 5, E{false, false, true, false}},
       {200, 190, E{false, false, false, true}},

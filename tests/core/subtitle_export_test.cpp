@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "support/file_bytes.h"
 #include "support/temp_dir.h"
@@ -14,7 +13,8 @@
 namespace sayloom {
 namespace {
 
-TranscriptEntry entry(std::int64_t startMs, std::int64_t endMs, std::string text, std::string translation = "") {
+TranscriptEntry entry(std::int64_t startMs, std::int64_t endMs, std::string text,
+                      std::string translation = "") {
   static std::int64_t sequence = 0;
   ++sequence;
   return TranscriptEntry{"e" + std::to_string(sequence), sequence, std::move(text), startMs, endMs,
@@ -27,12 +27,9 @@ TEST(SubtitleTimestampTest, HoursMinutesSecondsMilliseconds) {
     const char* srt;
     const char* vtt;
   } cases[] = {
-      {0, "00:00:00,000", "00:00:00.000"},
-      {999, "00:00:00,999", "00:00:00.999"},
-      {61'005, "00:01:01,005", "00:01:01.005"},
-      {3'599'999, "00:59:59,999", "00:59:59.999"},
-      {3'600'000, "01:00:00,000", "01:00:00.000"},
-      {360'000'000, "100:00:00,000", "100:00:00.000"},
+      {0, "00:00:00,000", "00:00:00.000"},         {999, "00:00:00,999", "00:00:00.999"},
+      {61'005, "00:01:01,005", "00:01:01.005"},    {3'599'999, "00:59:59,999", "00:59:59.999"},
+      {3'600'000, "01:00:00,000", "01:00:00.000"}, {360'000'000, "100:00:00,000", "100:00:00.000"},
       {-1, "00:00:00,000", "00:00:00.000"},
   };
   for (const auto& c : cases) {
@@ -63,7 +60,8 @@ std::vector<SubtitleCase> subtitleCases() {
        "1\n00:00:01,000 --> 00:00:03,000\n안녕하세요\nHello\n\n2\n00:00:03,000 --> 00:00:04,000\n네\n\n",
        "WEBVTT\n\n00:00:01.000 --> 00:00:03.000\n안녕하세요\nHello\n\n00:00:03.000 --> 00:00:04.000\n네\n\n"},
       {"empty entries skipped, numbering stays dense",
-       {entry(0, 1'000, ""), entry(1'000, 2'000, " \n\t", "lonely translation"), entry(2'000, 3'000, "남은 말")},
+       {entry(0, 1'000, ""), entry(1'000, 2'000, " \n\t", "lonely translation"),
+        entry(2'000, 3'000, "남은 말")},
        "1\n00:00:02,000 --> 00:00:03,000\n남은 말\n\n",
        "WEBVTT\n\n00:00:02.000 --> 00:00:03.000\n남은 말\n\n"},
       {"an end before its start gets display time up to the next cue",
@@ -97,9 +95,9 @@ TEST(SubtitleTextTest, Vectors) {
 }
 
 TEST(SubtitleTextTest, CuesNeverRunBackwardsOrOverlap) {
-  const std::vector<SubtitleCue> cues = subtitles::cues(
-      {entry(4'000, 4'000, "a"), entry(4'000, 1'000, "b"), entry(4'001, 9'000, "c"), entry(3'000, 100, "d"),
-       entry(INT64_MAX, INT64_MAX, "e")});
+  const std::vector<SubtitleCue> cues =
+      subtitles::cues({entry(4'000, 4'000, "a"), entry(4'000, 1'000, "b"), entry(4'001, 9'000, "c"),
+                       entry(3'000, 100, "d"), entry(INT64_MAX, INT64_MAX, "e")});
   ASSERT_EQ(cues.size(), 4U);
   for (std::size_t i = 0; i < cues.size(); ++i) {
     EXPECT_LT(cues[i].startMs, cues[i].endMs) << i;

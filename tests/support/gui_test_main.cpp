@@ -1,10 +1,10 @@
 // Test main for widget tests. Without a display the offscreen platform is used.
-#include <QApplication>
 #include <gtest/gtest.h>
 
-#include "support/sanitizer_fork.h"
-
+#include <QApplication>
 #include <cstdlib>
+
+#include "support/sanitizer_fork.h"
 
 int main(int argc, char** argv) {
   if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {

@@ -1,6 +1,7 @@
 // Test main for layers that need a Qt event loop: coroutines and queued calls run on this thread.
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
 
 #include "support/sanitizer_fork.h"
 

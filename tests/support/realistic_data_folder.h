@@ -85,7 +85,8 @@ private:
         entry.translation = e % 4 == 0 ? "We went over next quarter's schedule and budget." : "";
         note.segments.push_back(std::move(entry));
       }
-      writeFile(DataPaths::noteDirectory(note.id, root) / "note.json", AtomicFile::encode(nlohmann::json(note)));
+      writeFile(DataPaths::noteDirectory(note.id, root) / "note.json",
+                AtomicFile::encode(nlohmann::json(note)));
       if (isLong) {
         writeSilentChunks(DataPaths::audioDirectory(note.id, root));
       }
@@ -102,7 +103,8 @@ private:
   // Plain titles, and every fifth one long enough to wrap in the sidebar.
   static std::string noteTitle(int i) {
     if (i % 5 == 3) {
-      return "분기 계획 회의 " + std::to_string(i) + " · Quarterly planning with the design and research teams";
+      return "분기 계획 회의 " + std::to_string(i) +
+             " · Quarterly planning with the design and research teams";
     }
     return "주간 회의 " + std::to_string(i);
   }

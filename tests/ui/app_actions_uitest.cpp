@@ -11,7 +11,9 @@ namespace {
 
 class RecordCommand : public StudioTest {
 protected:
-  void makeTray() { m_tray = std::make_unique<ui::TrayMenu>(*m_model, *m_actions, [] {}); }
+  void makeTray() {
+    m_tray = std::make_unique<ui::TrayMenu>(*m_model, *m_actions, [] {});
+  }
   ~RecordCommand() override { m_tray.reset(); }
 
   // The entry `text` of the studio's menu bar, or null.
@@ -36,7 +38,9 @@ protected:
   QPushButton* button(const QString& text) const { return findByText<QPushButton>(studio(), text); }
 
   // The engine waits for `releaseEngine` before it recognises anything.
-  void holdEngine() { engineRunsFirst("while [ ! -e '" + (m_dir / "release").string() + "' ]; do sleep 0.1; done"); }
+  void holdEngine() {
+    engineRunsFirst("while [ ! -e '" + (m_dir / "release").string() + "' ]; do sleep 0.1; done");
+  }
   void releaseEngine() { writeFile(m_dir / "release", ""); }
 
   std::unique_ptr<ui::TrayMenu> m_tray;
@@ -91,8 +95,8 @@ const StateCase stateCases[] = {
     {"Idle", [](RecordCommandInState&) {}, QStringLiteral("녹음 시작"), true},
     {"Recording", [](RecordCommandInState& t) { t.recordAt(0.2F); }, QStringLiteral("녹음 중지"), true},
     // An export or a download runs: nothing starts meanwhile, and a running recording waits for it.
-    {"Working", [](RecordCommandInState& t) { t.m_work.emplace(t.m_model->appStatus()); }, QStringLiteral("녹음 시작"),
-     false},
+    {"Working", [](RecordCommandInState& t) { t.m_work.emplace(t.m_model->appStatus()); },
+     QStringLiteral("녹음 시작"), false},
     {"RecordingWhileWorking",
      [](RecordCommandInState& t) {
        t.recordAt(0.2F);
@@ -122,9 +126,21 @@ TEST_F(RecordCommand, EveryPlaceStartsAndStopsARecording) {
     std::function<void(const QString& text)> use;
   };
   const Place places[] = {
-      {"menu bar", [&](const QString& text) { ASSERT_NE(menuBarEntry(text), nullptr); menuBarEntry(text)->trigger(); }},
-      {"tray menu", [&](const QString& text) { ASSERT_NE(trayEntry(text), nullptr); trayEntry(text)->trigger(); }},
-      {"record button", [&](const QString& text) { ASSERT_NE(button(text), nullptr); button(text)->click(); }},
+      {"menu bar",
+       [&](const QString& text) {
+         ASSERT_NE(menuBarEntry(text), nullptr);
+         menuBarEntry(text)->trigger();
+       }},
+      {"tray menu",
+       [&](const QString& text) {
+         ASSERT_NE(trayEntry(text), nullptr);
+         trayEntry(text)->trigger();
+       }},
+      {"record button",
+       [&](const QString& text) {
+         ASSERT_NE(button(text), nullptr);
+         button(text)->click();
+       }},
   };
   for (const Place& place : places) {
     SCOPED_TRACE(place.name);

@@ -17,8 +17,8 @@ protected:
     services.saveDialog = std::move(dialog);
     services.settings = std::make_unique<platform::MemorySettingsStore>();
     services.makeCapture = [this] { return scriptedCapture(m_source, m_converter); };
-    m_shell = std::make_unique<ui::ApplicationShell>(std::move(services), [this] { ++m_finished; },
-                                                     [this] { ++m_aborted; });
+    m_shell = std::make_unique<ui::ApplicationShell>(
+        std::move(services), [this] { ++m_finished; }, [this] { ++m_aborted; });
     QCoro::waitFor(m_shell->model().waitUntilLoaded());
     return *m_shell;
   }

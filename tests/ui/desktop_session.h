@@ -46,7 +46,8 @@ inline QString mapState(WId window) {
 
 // Moves the pointer to a point in Qt's (top-left) screen coordinates.
 inline void moveMouse(QPointF point) {
-  xdotool({QStringLiteral("mousemove"), QString::number(qRound(point.x())), QString::number(qRound(point.y()))});
+  xdotool(
+      {QStringLiteral("mousemove"), QString::number(qRound(point.x())), QString::number(qRound(point.y()))});
 }
 
 // Keys held down with xdotool until released, at the latest when the guard ends.

@@ -47,9 +47,8 @@ protected:
       GTEST_SKIP() << "needs the X display of the test services";
     }
     coordinator = std::make_unique<OverlayCoordinator>();
-    coordinator->setFrameHandler([this](const QString& id, const Rect& frame) {
-      reports.emplace_back(id, frame);
-    });
+    coordinator->setFrameHandler(
+        [this](const QString& id, const Rect& frame) { reports.emplace_back(id, frame); });
   }
 
   void TearDown() override {
@@ -138,7 +137,6 @@ TEST_F(OverlayCoordinatorTest, WindowsFollowTheEnabledPresets) {
   EXPECT_TRUE(reports.empty());
 }
 
-
 // The position of `window` (or of the frame openbox made for it) from the bottom of the stacking
 // order the window manager publishes; -1 when it is not listed.
 int stackingPosition(WId window) {
@@ -164,10 +162,13 @@ TEST_F(OverlayCoordinatorTest, AboveStickyUndecoratedAndClickThroughUntilEditMod
   xdotool({QStringLiteral("windowraise"), QString::number(below.winId())});
   ASSERT_TRUE(QTest::qWaitFor([&] { return stackingPosition(below.winId()) >= 0; }, 3000));
   EXPECT_GT(stackingPosition(a.winId()), stackingPosition(below.winId()));
-  EXPECT_TRUE(xprop(a.winId(), QStringLiteral("_NET_WM_STATE")).contains(QStringLiteral("_NET_WM_STATE_ABOVE")));
+  EXPECT_TRUE(
+      xprop(a.winId(), QStringLiteral("_NET_WM_STATE")).contains(QStringLiteral("_NET_WM_STATE_ABOVE")));
 
-  // Undecorated, on every workspace (openbox knows no sticky state): switching to the other one leaves only the caption mapped.
-  EXPECT_TRUE(xprop(a.winId(), QStringLiteral("_NET_FRAME_EXTENTS")).contains(QStringLiteral("= 0, 0, 0, 0")));
+  // Undecorated, on every workspace (openbox knows no sticky state): switching to the other one leaves only
+  // the caption mapped.
+  EXPECT_TRUE(
+      xprop(a.winId(), QStringLiteral("_NET_FRAME_EXTENTS")).contains(QStringLiteral("= 0, 0, 0, 0")));
   EXPECT_TRUE(xprop(a.winId(), QStringLiteral("_NET_WM_DESKTOP")).contains(QStringLiteral("4294967295")));
   xdotool({QStringLiteral("set_desktop"), QStringLiteral("1")});
   EXPECT_TRUE(QTest::qWaitFor([&] { return mapState(below.winId()) != "IsViewable"; }, 3000));

@@ -89,7 +89,8 @@ TEST_F(OverlayModelTest, ADraggedWindowIsRecordedAndOpensThereAtTheNextStart) {
       [&] {
         const LayoutMap stored = LayoutFile::read(m_dir / "data");
         const auto it = stored.find(widget.toStdString());
-        return it != stored.end() && Rect{it->second.x, it->second.y, it->second.width, it->second.height} == frame;
+        return it != stored.end() &&
+               Rect{it->second.x, it->second.y, it->second.width, it->second.height} == frame;
       },
       3000));
   model.overlays().setEditing(false);

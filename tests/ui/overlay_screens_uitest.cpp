@@ -83,12 +83,13 @@ private:
   // screen first.
   void apply(const Size& size) {
     XRRCrtcInfo* crtc = XRRGetCrtcInfo(m_display, m_resources, m_resources->crtcs[0]);
-    const bool shrinking = size.width < static_cast<int>(crtc->width) || size.height < static_cast<int>(crtc->height);
+    const bool shrinking =
+        size.width < static_cast<int>(crtc->width) || size.height < static_cast<int>(crtc->height);
     XRRFreeCrtcInfo(crtc);
     RROutput output = m_resources->outputs[0];
     const auto setCrtc = [&] {
-      XRRSetCrtcConfig(m_display, m_resources, m_resources->crtcs[0], CurrentTime, 0, 0, size.mode, RR_Rotate_0,
-                       &output, 1);
+      XRRSetCrtcConfig(m_display, m_resources, m_resources->crtcs[0], CurrentTime, 0, 0, size.mode,
+                       RR_Rotate_0, &output, 1);
     };
     const auto setScreen = [&] {
       XRRSetScreenSize(m_display, m_root, size.width, size.height, size.width / 4, size.height / 4);

@@ -242,7 +242,8 @@ TEST_F(PresetInspectorTest, ChoicesTogglesAndTheTitleMenuEditThePreset) {
     texts << label->text();
   }
   EXPECT_TRUE(texts.contains(PresetInspector::title));
-  EXPECT_TRUE(texts.contains(QStringLiteral("변경 내용은 자동으로 저장됩니다. Ctrl+Z로 되돌릴 수 있습니다.")));
+  EXPECT_TRUE(
+      texts.contains(QStringLiteral("변경 내용은 자동으로 저장됩니다. Ctrl+Z로 되돌릴 수 있습니다.")));
   EXPECT_EQ(control<QLineEdit>(QStringLiteral("프리셋 이름"))->text(), QStringLiteral("위젯"));
 
   click(control<QAbstractButton>(QStringLiteral("단색")));

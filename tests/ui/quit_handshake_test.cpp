@@ -1,6 +1,8 @@
 // The quit handshake: the first request starts the shutdown and ends the process when it has
 // finished; a second request while it runs ends the process at once; without a shutdown to wait
 // for, the process ends at once.
+#include "ui/shell/quit_handshake.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoroSignal>
@@ -8,7 +10,6 @@
 #include <csignal>
 #include <stdexcept>
 
-#include "ui/shell/quit_handshake.h"
 #include "ui/shell/unix_signals.h"
 
 namespace sayloom::test {

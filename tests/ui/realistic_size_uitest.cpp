@@ -17,7 +17,9 @@ namespace sayloom::test {
 namespace {
 
 // The note list as a user finds it, by its accessible name.
-QAbstractItemView* noteList(QWidget* studio) { return findByText<QAbstractItemView>(studio, QStringLiteral("내 노트")); }
+QAbstractItemView* noteList(QWidget* studio) {
+  return findByText<QAbstractItemView>(studio, QStringLiteral("내 노트"));
+}
 
 // What assistive technology reads for a row: title, detail line and the badge, one a line.
 QString rowText(QAbstractItemView* list, int row) {
@@ -47,11 +49,14 @@ protected:
   QString title(std::size_t i) const { return QString::fromStdString(m_folder->titles()[i]); }
   QTextBrowser* transcript() { return findByText<QTextBrowser>(studio(), QStringLiteral("대본")); }
   bool transcriptShows(const std::string& text) {
-    return eventually([&] { return transcript()->isVisible() && transcript()->toPlainText().contains(QString::fromStdString(text)); });
+    return eventually([&] {
+      return transcript()->isVisible() && transcript()->toPlainText().contains(QString::fromStdString(text));
+    });
   }
   bool idle() {
     return eventually([&] {
-      return !m_model->session().recording() && !m_model->recognition().recognizing() && !m_model->appStatus().working();
+      return !m_model->session().recording() && !m_model->recognition().recognizing() &&
+             !m_model->appStatus().working();
     });
   }
 
@@ -103,7 +108,8 @@ TEST_F(RealisticSizeTest, RecordingUpdatesOnlyItsOwnRowAndStops) {
   QSignalSpy changed(list->model(), &QAbstractItemModel::dataChanged);
   QSignalSpy reset(list->model(), &QAbstractItemModel::modelReset);
   pushSeconds(2, 0.3F);
-  ASSERT_TRUE(eventually([&] { return rowText(list, 0).contains(QStringLiteral(" · 00:00:02")); })) << rowText(list, 0).toStdString();
+  ASSERT_TRUE(eventually([&] { return rowText(list, 0).contains(QStringLiteral(" · 00:00:02")); }))
+      << rowText(list, 0).toStdString();
   EXPECT_GT(changed.size(), 0);
   for (const QList<QVariant>& change : changed) {
     EXPECT_EQ(change[0].toModelIndex().row(), 0);
@@ -139,7 +145,10 @@ TEST_F(RealisticSizeTest, ExportsATranscriptAndRecoversTheSixHourNote) {
   // The six-hour note was never completed: its audio is all silence, so recovery finds no speech.
   const QString longTitle = QString::fromUtf8(RealisticDataFolder::longNoteTitle);
   const auto recoverable = [&] {
-    return rowTitled(list, longTitle).data(Qt::AccessibleTextRole).toString().endsWith(QStringLiteral("\n복구 가능"));
+    return rowTitled(list, longTitle)
+        .data(Qt::AccessibleTextRole)
+        .toString()
+        .endsWith(QStringLiteral("\n복구 가능"));
   };
   const auto stored = [&] { return LocalNoteStore(root()).load(m_folder->longNoteID()); };
   EXPECT_TRUE(recoverable());

@@ -3,8 +3,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include "app/speech_model/model_installer.h"
 #include "app/settings/user_settings.h"
+#include "app/speech_model/model_installer.h"
 #include "platform/accessibility_settings.h"
 #include "support/studio_fixture.h"
 #include "ui/settings/settings_window.h"
@@ -47,7 +47,8 @@ TEST_F(SettingsWindowTest, HasAFixedSizeAndThreeSections) {
   for (int i = 0; i < window.sections()->count(); ++i) {
     titles << window.sections()->tabText(i);
   }
-  EXPECT_EQ(titles, (QStringList{QStringLiteral("로컬 인식"), QStringLiteral("오버레이"), QStringLiteral("계정")}));
+  EXPECT_EQ(titles,
+            (QStringList{QStringLiteral("로컬 인식"), QStringLiteral("오버레이"), QStringLiteral("계정")}));
   for (const QString& text : {ui::SettingsWindow::cpuHelp, ui::SettingsWindow::editTip}) {
     EXPECT_NE(findByText(&window, text), nullptr) << text.toStdString();
   }
@@ -61,14 +62,12 @@ TEST_F(SettingsWindowTest, ControlsRunTheirCommands) {
     std::function<void()> check;
   };
   const Case cases[] = {
-      {"processor-only recognition is stored",
-       [&] { control(QStringLiteral("CPU로만 인식"))->click(); },
+      {"processor-only recognition is stored", [&] { control(QStringLiteral("CPU로만 인식"))->click(); },
        [&] {
          EXPECT_TRUE(m_model->settings().cpuOnly());
          EXPECT_TRUE(m_model->settings().store().cpuOnly());
        }},
-      {"the model download starts",
-       [&] { control(QStringLiteral("Whisper 모델 다운로드"))->click(); },
+      {"the model download starts", [&] { control(QStringLiteral("Whisper 모델 다운로드"))->click(); },
        [&] {
          EXPECT_TRUE(m_model->modelInstaller().downloadProgress().has_value());
          QCoro::waitFor(m_model->modelInstaller().cancel());
@@ -88,17 +87,18 @@ TEST_F(SettingsWindowTest, ControlsRunTheirCommands) {
          EXPECT_EQ(m_overlays->shortcuts.back(), Qt::Key_S);
          ASSERT_TRUE(m_model->appStatus().warning().has_value());
          EXPECT_EQ(*m_model->appStatus().warning(),
-                   QStringLiteral("오버레이 단축키를 등록하지 못했습니다. 설정에서 다른 키를 선택하거나 메뉴 막대를 사용해 주세요."));
+                   QStringLiteral("오버레이 단축키를 등록하지 못했습니다. 설정에서 다른 키를 선택하거나 메뉴 "
+                                  "막대를 사용해 주세요."));
          m_model->appStatus().setWarning(std::nullopt);
        }},
-      {"all captions hide and show",
-       [&] { control(QStringLiteral("전체 표시·숨기기"))->click(); },
+      {"all captions hide and show", [&] { control(QStringLiteral("전체 표시·숨기기"))->click(); },
        [&] {
          EXPECT_TRUE(m_model->overlays().hidden());
          control(QStringLiteral("전체 표시·숨기기"))->click();
          EXPECT_FALSE(m_model->overlays().hidden());
        }},
-      {"windows off screen are brought back", [&] { control(QStringLiteral("화면 밖 오버레이 복구"))->click(); },
+      {"windows off screen are brought back",
+       [&] { control(QStringLiteral("화면 밖 오버레이 복구"))->click(); },
        [&] { EXPECT_EQ(m_overlays->recoveries, 1); }},
       {"reduce transparency is the user's own choice",
        [&] { control(QStringLiteral("자막 배경의 투명 효과 줄이기"))->click(); },
@@ -114,7 +114,9 @@ TEST_F(SettingsWindowTest, ControlsRunTheirCommands) {
          control(QStringLiteral("브라우저에서 계정 연결"))->click();
          control(QStringLiteral("로그인 취소"))->click();
        },
-       [&] { EXPECT_EQ(m_cloud->calls, (std::vector<std::string>{"signIn", "cancelSignIn"})); }},
+       [&] {
+         EXPECT_EQ(m_cloud->calls, (std::vector<std::string>{"signIn", "cancelSignIn"}));
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -131,7 +133,8 @@ TEST_F(SettingsWindowTest, LabelsFollowTheModel) {
   EXPECT_NE(findByText(&window, QStringLiteral("Whisper 모델 다시 다운로드")), nullptr);
 
   auto* shortcut = control<QComboBox>(QStringLiteral("단축키"));
-  EXPECT_EQ(optionsOf(shortcut), (QStringList{QStringLiteral("Super+Shift+S"), QStringLiteral("Super+Shift+O")}));
+  EXPECT_EQ(optionsOf(shortcut),
+            (QStringList{QStringLiteral("Super+Shift+S"), QStringLiteral("Super+Shift+O")}));
   m_model->settings().setShortcut(1);
   EXPECT_EQ(shortcut->currentText(), QStringLiteral("Super+Shift+O"));
 

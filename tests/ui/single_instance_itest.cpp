@@ -18,7 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const QString alreadyRunning = QStringLiteral(
-    "sayloom: Sayloom이 이 데이터 폴더로 이미 실행 중입니다. 실행 중인 앱의 메뉴에서 \"Sayloom Studio 열기\"를 "
+    "sayloom: Sayloom이 이 데이터 폴더로 이미 실행 중입니다. 실행 중인 앱의 메뉴에서 \"Sayloom Studio "
+    "열기\"를 "
     "선택해 주세요.");
 
 bool eventually(const std::function<bool()>& condition, int timeoutMs = 60'000) {
@@ -69,8 +70,9 @@ protected:
   static WId studioWindow(const QProcess& app) {
     WId window = 0;
     eventually([&] {
-      const QString found = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                     QString::number(app.processId()), QStringLiteral("--name"), QStringLiteral("Studio")});
+      const QString found =
+          xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                   QString::number(app.processId()), QStringLiteral("--name"), QStringLiteral("Studio")});
       window = found.section(QLatin1Char('\n'), 0, 0).trimmed().toULongLong();
       return window != 0;
     });

@@ -51,7 +51,7 @@ TEST_F(StudioAccountTest, ARevokedSignInShowsTheInvitationToLinkTheAccountAgain)
   options.now = clock.function();
   makeStudio(std::make_unique<AccountCloudAccess>(
       std::make_unique<FirebaseAccountLink>(std::make_unique<platform::LibsecretStore>(m_item),
-                                        emulatorEndpoints(), options),
+                                            emulatorEndpoints(), options),
       std::make_unique<platform::DesktopWebBrowser>()));
   const NativeNote note = storedNote({}, "to share");
   QCoro::waitFor(m_model->reloadNotes());

@@ -30,7 +30,8 @@ const std::string spoken = "회의를 시작하겠습니다 let's begin";
 class StudioAppTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (!onX11() || qEnvironmentVariableIsEmpty("PULSE_SERVER") || qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
+    if (!onX11() || qEnvironmentVariableIsEmpty("PULSE_SERVER") ||
+        qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
         QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
       GTEST_SKIP() << "needs the test services: display, sound server and session bus";
     }
@@ -52,8 +53,9 @@ protected:
     set("FAKE_WHISPER_JSON", m_dir / "engine.json");
     set("SAYLOOM_WHISPER_CLI", fs::path(SAYLOOM_TEST_FAKES_DIR) / "fake-whisper-cli");
     environment.insert(QStringLiteral("SAYLOOM_MODEL_SIZE"), QString::number(modelBytes.size()));
-    environment.insert(QStringLiteral("SAYLOOM_MODEL_SHA256"),
-                       QString::fromLatin1(QCryptographicHash::hash(modelBytes, QCryptographicHash::Sha256).toHex()));
+    environment.insert(
+        QStringLiteral("SAYLOOM_MODEL_SHA256"),
+        QString::fromLatin1(QCryptographicHash::hash(modelBytes, QCryptographicHash::Sha256).toHex()));
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     m_app.setProcessEnvironment(environment);
     m_app.setProgram(QStringLiteral(SAYLOOM_BINARY_DIR "/sayloom"));
@@ -102,8 +104,9 @@ protected:
 
   // The elapsed time as the studio shows it.
   QString elapsed() {
-    const std::optional<AtspiNode> label =
-        m_atspi.find(app(), [&](const AtspiNode& node) { return m_atspi.description(node) == QStringLiteral("경과 시간"); });
+    const std::optional<AtspiNode> label = m_atspi.find(app(), [&](const AtspiNode& node) {
+      return m_atspi.description(node) == QStringLiteral("경과 시간");
+    });
     return label ? m_atspi.name(*label) : QString();
   }
 
@@ -116,7 +119,8 @@ protected:
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
     control(QStringLiteral("Save As"), QStringLiteral("dialog"));
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
-    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("2"), QString::fromStdString(file.string())});
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("2"),
+             QString::fromStdString(file.string())});
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
     EXPECT_TRUE(eventually([&] { return fs::exists(file) && fs::file_size(file) > 0; })) << file;
   }
@@ -143,7 +147,8 @@ TEST_F(StudioAppTest, RecordsExportsAndSavesARecordingWhenToldToEnd) {
   std::optional<AtspiNode> row;
   ASSERT_TRUE(eventually([&] {
     row = m_atspi.find(app(), [&](const AtspiNode& node) {
-      return m_atspi.role(node) == QStringLiteral("list item") && m_atspi.name(node).startsWith(QStringLiteral("새 음성 노트\n"));
+      return m_atspi.role(node) == QStringLiteral("list item") &&
+             m_atspi.name(node).startsWith(QStringLiteral("새 음성 노트\n"));
     });
     return row.has_value();
   }));
@@ -151,7 +156,8 @@ TEST_F(StudioAppTest, RecordsExportsAndSavesARecordingWhenToldToEnd) {
   EXPECT_GE(duration, QStringLiteral("00:00:09")) << m_atspi.name(*row).toStdString();
   EXPECT_TRUE(eventually([&] {
     const std::optional<AtspiNode> status = m_atspi.find(app(), [&](const AtspiNode& node) {
-      return m_atspi.name(node) == QStringLiteral("기기에 저장했습니다. 회의록을 확인하거나 클라우드에 연결할 수 있습니다.");
+      return m_atspi.name(node) ==
+             QStringLiteral("기기에 저장했습니다. 회의록을 확인하거나 클라우드에 연결할 수 있습니다.");
     });
     return status.has_value();
   })) << "recognition has finished";

@@ -35,12 +35,14 @@ QStringList clippedTexts(QWidget* root) {
     if (!widget->isVisibleTo(root) || widget->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored) {
       continue;
     }
-    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && !label->wordWrap() && !label->text().isEmpty() &&
-                                                      label->width() < label->minimumSizeHint().width()) {
+    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && !label->wordWrap() &&
+                                                     !label->text().isEmpty() &&
+                                                     label->width() < label->minimumSizeHint().width()) {
       clipped << label->text();
     }
     if (auto* button = qobject_cast<QAbstractButton*>(widget);
-        button != nullptr && !button->text().isEmpty() && button->width() < button->minimumSizeHint().width()) {
+        button != nullptr && !button->text().isEmpty() &&
+        button->width() < button->minimumSizeHint().width()) {
       clipped << button->text();
     }
   }
@@ -51,7 +53,8 @@ QStringList clippedTexts(QWidget* root) {
 QStringList overlaps(QWidget* root) {
   QStringList found;
   for (QWidget* parent : root->findChildren<QWidget*>()) {
-    if (!parent->isVisibleTo(root) || parent->inherits("QStackedWidget") || parent->inherits("QAbstractScrollArea")) {
+    if (!parent->isVisibleTo(root) || parent->inherits("QStackedWidget") ||
+        parent->inherits("QAbstractScrollArea")) {
       continue;
     }
     std::vector<QWidget*> children;
@@ -65,8 +68,9 @@ QStringList overlaps(QWidget* root) {
     for (std::size_t i = 0; i < children.size(); ++i) {
       for (std::size_t j = i + 1; j < children.size(); ++j) {
         if (children[i]->geometry().intersects(children[j]->geometry())) {
-          found << children[i]->objectName() + QLatin1Char('/') + children[i]->accessibleName() + QStringLiteral(" × ") +
-                       children[j]->objectName() + QLatin1Char('/') + children[j]->accessibleName();
+          found << children[i]->objectName() + QLatin1Char('/') + children[i]->accessibleName() +
+                       QStringLiteral(" × ") + children[j]->objectName() + QLatin1Char('/') +
+                       children[j]->accessibleName();
         }
       }
     }
@@ -84,7 +88,8 @@ protected:
         entry(0, 0, "좋은 아이디어는 대화에서 시작됩니다.", "Great ideas begin with a conversation."),
         entry(1, 4'200, "Let's review the launch checklist first.", "먼저 출시 체크리스트를 검토하죠."),
         entry(2, 8'100, "자막 창은 화면 어디에나 둘 수 있어요."),
-        entry(3, 12'600, "The captions follow the speaker in real time.", "자막은 실시간으로 화자를 따라갑니다."),
+        entry(3, 12'600, "The captions follow the speaker in real time.",
+              "자막은 실시간으로 화자를 따라갑니다."),
     };
     LocalNoteStore(root()).save(note);
     NativeNote interrupted = storedNote({256'000}, "중단된 녹음");

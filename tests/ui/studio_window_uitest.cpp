@@ -2,6 +2,8 @@
 // it shows of the model and which command it runs; the empty states, the transcript following a
 // recording, the warning alert, and Ctrl+Z undoing preset edits while a text field has the focus.
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,10 +12,9 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTextBrowser>
-#include <QLineEdit>
-#include <QListWidget>
 
 #include "app/cloud/cloud_access.h"
+#include "support/studio_fixture.h"
 #include "ui/studio/cloud_controls.h"
 #include "ui/studio/detail_column.h"
 #include "ui/studio/note_list.h"
@@ -21,7 +22,6 @@
 #include "ui/studio/recording_controls.h"
 #include "ui/studio/sidebar.h"
 #include "ui/studio/transcript_pane.h"
-#include "support/studio_fixture.h"
 
 namespace sayloom::test {
 namespace {
@@ -61,6 +61,7 @@ struct ControlCase {
 
 class StudioControls : public StudioTest, public ::testing::WithParamInterface<ControlCase> {
 public:
+  using StudioTest::eventually;
   using StudioTest::m_cloud;
   using StudioTest::m_dialog;
   using StudioTest::m_model;
@@ -68,11 +69,10 @@ public:
   using StudioTest::m_overlays;
   using StudioTest::m_quits;
   using StudioTest::m_settingsOpened;
+  using StudioTest::m_source;
   using StudioTest::recordAt;
   using StudioTest::storedNote;
   using StudioTest::studio;
-  using StudioTest::m_source;
-  using StudioTest::eventually;
 
   ui::StudioWindow& window() { return *m_studio; }
   AppModel& model() { return *m_model; }
@@ -86,13 +86,14 @@ TEST_P(StudioControls, RunTheirCommand) {
 }
 
 const ControlCase controlCases[] = {
-    {"RecordButtonStartsAndStops",
-     [](StudioControls& t) { click(t.studio(), QStringLiteral("녹음 시작")); },
+    {"RecordButtonStartsAndStops", [](StudioControls& t) { click(t.studio(), QStringLiteral("녹음 시작")); },
      [](StudioControls& t) {
        ASSERT_TRUE(StudioControls::eventually([&] { return t.model().session().recording(); }));
-       EXPECT_TRUE(StudioControls::eventually([&] { return findByText(t.studio(), QStringLiteral("녹음 중지")) != nullptr; }));
+       EXPECT_TRUE(StudioControls::eventually(
+           [&] { return findByText(t.studio(), QStringLiteral("녹음 중지")) != nullptr; }));
        click(t.studio(), QStringLiteral("녹음 중지"));
-       ASSERT_TRUE(StudioControls::eventually([&] { return !t.model().session().recording() && !t.model().appStatus().working(); }));
+       ASSERT_TRUE(StudioControls::eventually(
+           [&] { return !t.model().session().recording() && !t.model().appStatus().working(); }));
        ASSERT_EQ(t.model().library().notes().size(), 1U);
        EXPECT_TRUE(t.model().library().notes().front().completed);
        EXPECT_NE(findByText(t.studio(), QStringLiteral("녹음 시작")), nullptr);
@@ -123,7 +124,8 @@ const ControlCase controlCases[] = {
        ASSERT_NE(displays, nullptr);
        EXPECT_TRUE(displays->isVisible());
        ASSERT_TRUE(StudioControls::eventually([&] { return displays->count() == 2; }));
-       EXPECT_EQ(optionsOf(displays), (QStringList{QStringLiteral("디스플레이 1"), QStringLiteral("디스플레이 2")}));
+       EXPECT_EQ(optionsOf(displays),
+                 (QStringList{QStringLiteral("디스플레이 1"), QStringLiteral("디스플레이 2")}));
        choose(displays, QStringLiteral("디스플레이 2"));
        EXPECT_EQ(t.model().session().displayID(), 2U);
        choose(findByText<QComboBox>(t.studio(), QStringLiteral("입력")), QStringLiteral("마이크"));
@@ -151,7 +153,8 @@ const ControlCase controlCases[] = {
      [](StudioControls& t) {
        click(t.studio(), QStringLiteral("실시간 번역"));
        auto* target = findAllByText<QComboBox>(t.studio(), QStringLiteral("번역 언어")).front();
-       EXPECT_EQ(optionsOf(target), (QStringList{QStringLiteral("English"), QStringLiteral("한국어"), QStringLiteral("日本語")}));
+       EXPECT_EQ(optionsOf(target), (QStringList{QStringLiteral("English"), QStringLiteral("한국어"),
+                                                 QStringLiteral("日本語")}));
        choose(target, QStringLiteral("日本語"));
      },
      [](StudioControls& t) {
@@ -160,15 +163,15 @@ const ControlCase controlCases[] = {
        EXPECT_NE(findByText(t.studio(), ui::RecordingControls::translationLine), nullptr);
        EXPECT_EQ(findByText(t.studio(), ui::RecordingControls::localLine), nullptr);
      }},
-    {"ModelDownloadAndCancel",
-     [](StudioControls& t) { click(t.studio(), QStringLiteral("모델 다운로드")); },
+    {"ModelDownloadAndCancel", [](StudioControls& t) { click(t.studio(), QStringLiteral("모델 다운로드")); },
      [](StudioControls& t) {
        EXPECT_TRUE(t.model().modelInstaller().downloadProgress().has_value());
        auto* progress = findByText<QProgressBar>(t.studio(), QStringLiteral("모델 다운로드 진행률"));
        ASSERT_NE(progress, nullptr);
        EXPECT_TRUE(progress->isVisible());
        click(t.studio(), QStringLiteral("취소"));
-       ASSERT_TRUE(StudioControls::eventually([&] { return !t.model().modelInstaller().downloadProgress(); }));
+       ASSERT_TRUE(
+           StudioControls::eventually([&] { return !t.model().modelInstaller().downloadProgress(); }));
        EXPECT_FALSE(t.model().appStatus().warning().has_value());
        EXPECT_FALSE(progress->isVisible());
      }},
@@ -201,8 +204,7 @@ const ControlCase controlCases[] = {
        ASSERT_TRUE(StudioControls::eventually([&] { return t.model().appStatus().warning().has_value(); }));
        EXPECT_EQ(*t.model().appStatus().warning(), QStringLiteral("먼저 Whisper 모델을 다운로드해 주세요."));
      }},
-    {"NewPresetAddsAndSelectsOne",
-     [](StudioControls& t) { click(t.studio(), QStringLiteral("새 프리셋")); },
+    {"NewPresetAddsAndSelectsOne", [](StudioControls& t) { click(t.studio(), QStringLiteral("새 프리셋")); },
      [](StudioControls& t) {
        const std::vector<OverlayPreset>& presets = t.model().presetEditor().presets();
        ASSERT_EQ(presets.size(), 5U);
@@ -212,7 +214,8 @@ const ControlCase controlCases[] = {
        for (int i = 0; i < list->model()->rowCount(); ++i) {
          texts << list->model()->index(i, 0).data(Qt::AccessibleTextRole).toString();
        }
-       EXPECT_TRUE(texts.contains(QStringLiteral("사용자 프리셋 1"))) << texts.join(QLatin1Char('|')).toStdString();
+       EXPECT_TRUE(texts.contains(QStringLiteral("사용자 프리셋 1")))
+           << texts.join(QLatin1Char('|')).toStdString();
        EXPECT_EQ(list->currentIndex().data(ui::PresetListModel::IdRole).toString(),
                  QString::fromStdString(presets.back().Id));
      }},
@@ -225,8 +228,7 @@ const ControlCase controlCases[] = {
        EXPECT_EQ(t.m_open->asked.size(), 1U);
        EXPECT_EQ(t.m_dialog->asked.size(), 1U);
      }},
-    {"DataFolderOpensInTheFileManager",
-     [](StudioControls&) {},
+    {"DataFolderOpensInTheFileManager", [](StudioControls&) {},
      [](StudioControls& t) {
        UrlCatcher catcher;
        click(t.studio(), QStringLiteral("저장 폴더 열기"));
@@ -251,8 +253,7 @@ const ControlCase controlCases[] = {
        EXPECT_TRUE(t.model().overlays().hidden());
        EXPECT_NE(findAction(t.studio(), QStringLiteral("모든 오버레이 표시")), nullptr);
      }},
-    {"OverlayMenuEditMode",
-     [](StudioControls& t) { trigger(t.studio(), QStringLiteral("오버레이 편집")); },
+    {"OverlayMenuEditMode", [](StudioControls& t) { trigger(t.studio(), QStringLiteral("오버레이 편집")); },
      [](StudioControls& t) {
        EXPECT_TRUE(t.model().overlays().editing());
        EXPECT_TRUE(t.m_overlays->manualEdit);
@@ -261,8 +262,7 @@ const ControlCase controlCases[] = {
     {"OverlayMenuBringsWindowsOnScreen",
      [](StudioControls& t) { trigger(t.studio(), QStringLiteral("모든 오버레이 화면 안으로 이동")); },
      [](StudioControls& t) { EXPECT_EQ(t.m_overlays->recoveries, 1); }},
-    {"SettingsButtonOpensSettings",
-     [](StudioControls& t) { trigger(t.studio(), QStringLiteral("설정")); },
+    {"SettingsButtonOpensSettings", [](StudioControls& t) { trigger(t.studio(), QStringLiteral("설정")); },
      [](StudioControls& t) { EXPECT_EQ(t.m_settingsOpened, 1); }},
     {"CtrlQQuitsThroughTheShell",
      [](StudioControls& t) {
@@ -270,8 +270,7 @@ const ControlCase controlCases[] = {
        QTest::keyClick(&t.window(), Qt::Key_Q, Qt::ControlModifier);
      },
      [](StudioControls& t) { EXPECT_EQ(t.m_quits, 1); }},
-    {"ClosingWithoutATrayQuitsThroughTheShell",
-     [](StudioControls& t) { t.window().close(); },
+    {"ClosingWithoutATrayQuitsThroughTheShell", [](StudioControls& t) { t.window().close(); },
      [](StudioControls& t) {
        EXPECT_EQ(t.m_quits, 1);
        EXPECT_TRUE(t.window().isVisible());
@@ -296,12 +295,15 @@ const ControlCase controlCases[] = {
     {"PresetRowsSelectThePreset",
      [](StudioControls& t) {
        auto* list = t.studio()->findChild<ui::PresetList*>();
-       const QModelIndex focus = list->model()->index(list->presets()->rowOf(QStringLiteral("builtin-focus")), 0);
+       const QModelIndex focus =
+           list->model()->index(list->presets()->rowOf(QStringLiteral("builtin-focus")), 0);
        ASSERT_TRUE(focus.isValid());
        list->scrollTo(focus);
        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(focus).center());
      },
-     [](StudioControls& t) { EXPECT_EQ(t.model().presetEditor().selectedPresetID(), QStringLiteral("builtin-focus")); }},
+     [](StudioControls& t) {
+       EXPECT_EQ(t.model().presetEditor().selectedPresetID(), QStringLiteral("builtin-focus"));
+     }},
     {"SectionsSwitchTheDetailColumn",
      [](StudioControls& t) {
        auto* sections = findByText<QListWidget>(t.studio(), QStringLiteral("작업 공간"));
@@ -310,18 +312,21 @@ const ControlCase controlCases[] = {
      },
      [](StudioControls& t) {
        EXPECT_TRUE(findByText(t.studio(), QStringLiteral("남겨둔 이야기를 이어가세요."))->isVisible());
-       EXPECT_TRUE(findByText(t.studio(), QStringLiteral("원본 오디오와 대본은 이 Mac에 보관됩니다."))->isVisible());
+       EXPECT_TRUE(
+           findByText(t.studio(), QStringLiteral("원본 오디오와 대본은 이 Mac에 보관됩니다."))->isVisible());
        EXPECT_FALSE(findByText(t.studio(), QStringLiteral("녹음 시작"))->isVisible());
        EXPECT_FALSE(findByText(t.studio(), QStringLiteral("오버레이 미리보기"))->isVisible());
        EXPECT_TRUE(findByText(t.studio(), QStringLiteral("계정 연결"))->isVisible());
        t.window().sidebar()->setSection(ui::Section::studio);
        EXPECT_TRUE(findByText(t.studio(), QStringLiteral("말에 집중하세요."))->isVisible());
-       EXPECT_TRUE(findByText(t.studio(), QStringLiteral("목소리는 기록하고, 자막은 원하는 곳에."))->isVisible());
+       EXPECT_TRUE(
+           findByText(t.studio(), QStringLiteral("목소리는 기록하고, 자막은 원하는 곳에."))->isVisible());
      }},
     {"CloudSignInAndCancel",
      [](StudioControls& t) {
        t.window().sidebar()->setSection(ui::Section::notes);
-       EXPECT_NE(findByText(t.studio(), QStringLiteral("번역·AI 회의록을 기존 계정에서 이어가세요.")), nullptr);
+       EXPECT_NE(findByText(t.studio(), QStringLiteral("번역·AI 회의록을 기존 계정에서 이어가세요.")),
+                 nullptr);
        click(t.studio(), QStringLiteral("계정 연결"));
        click(t.studio(), QStringLiteral("로그인 취소"));
      },
@@ -333,13 +338,15 @@ const ControlCase controlCases[] = {
      [](StudioControls& t) {
        t.storedNote({}, "to share");
        QCoro::waitFor(t.model().reloadNotes());
-       t.m_cloud->signInAs({"uid-1", "mina@example.com", "Mina"},
-                          {{"ws-personal", "개인", "personal", "owner"}, {"ws-team", "팀", "team", "member"}});
+       t.m_cloud->signInAs(
+           {"uid-1", "mina@example.com", "Mina"},
+           {{"ws-personal", "개인", "personal", "owner"}, {"ws-team", "팀", "team", "member"}});
        t.window().sidebar()->setSection(ui::Section::notes);
        auto* workspace = findAllByText<QComboBox>(t.studio(), QStringLiteral("워크스페이스")).back();
        EXPECT_EQ(optionsOf(workspace), (QStringList{QStringLiteral("개인"), QStringLiteral("팀")}));
        choose(workspace, QStringLiteral("팀"));
-       choose(findAllByText<QComboBox>(t.studio(), QStringLiteral("번역 언어")).back(), QStringLiteral("中文"));
+       choose(findAllByText<QComboBox>(t.studio(), QStringLiteral("번역 언어")).back(),
+              QStringLiteral("中文"));
        click(t.studio(), QStringLiteral("클라우드 저장"));
        click(t.studio(), QStringLiteral("번역하고 저장"));
      },
@@ -381,16 +388,17 @@ TEST_F(StudioWindowTest, HasItsIdentifierTitleAndSizes) {
   EXPECT_EQ(sidebar->maximumWidth(), 290);
   EXPECT_EQ(window.splitter()->sizes().front(), 240);
   // The fixed texts of the sidebar and the stage.
-  for (const char* text : {"Sayloom", "NATIVE STUDIO", "작업 공간", "오버레이 프리셋", "로컬 작업 공간",
-                           "로그인 없이 녹음 가능", "오프라인 대본을 위한 Whisper 모델",
-                           "처음 한 번 148 MB 다운로드 · 이후 기기에서 인식", "오버레이 미리보기", "미리보기 배경",
-                           "키를 누른 채 실제 자막 창을 이동하거나 크기를 조절하세요.", "Alt", "Super", "대본",
-                           "오디오는 이 Mac에 저장됩니다. 클라우드 작업은 직접 선택할 때만 실행됩니다."}) {
+  for (const char* text :
+       {"Sayloom", "NATIVE STUDIO", "작업 공간", "오버레이 프리셋", "로컬 작업 공간", "로그인 없이 녹음 가능",
+        "오프라인 대본을 위한 Whisper 모델", "처음 한 번 148 MB 다운로드 · 이후 기기에서 인식",
+        "오버레이 미리보기", "미리보기 배경", "키를 누른 채 실제 자막 창을 이동하거나 크기를 조절하세요.",
+        "Alt", "Super", "대본",
+        "오디오는 이 Mac에 저장됩니다. 클라우드 작업은 직접 선택할 때만 실행됩니다."}) {
     EXPECT_NE(findByText(&window, QString::fromUtf8(text)), nullptr) << text;
   }
   auto* backdrops = findByText<QComboBox>(&window, QStringLiteral("미리보기 배경"));
-  EXPECT_EQ(optionsOf(backdrops),
-            (QStringList{QStringLiteral("어두운 화면"), QStringLiteral("밝은 화면"), QStringLiteral("복잡한 화면")}));
+  EXPECT_EQ(optionsOf(backdrops), (QStringList{QStringLiteral("어두운 화면"), QStringLiteral("밝은 화면"),
+                                               QStringLiteral("복잡한 화면")}));
 }
 
 TEST(StudioWindowSize, DefaultSizeShrinksToTheScreenButNotBelowTheMinimum) {
@@ -434,7 +442,8 @@ TEST_F(StudioWindowTest, EmptyTranscriptTitlesFollowTheRecording) {
   const Case cases[] = {
       {"no note", [] {}, ui::TranscriptPane::waitingTitle},
       {"recording, nothing recognised yet", [&] { recordAt(0.1F); }, ui::TranscriptPane::listeningTitle},
-      {"stopped note without entries", [&] { QCoro::waitFor(m_model->stopRecording()); }, ui::TranscriptPane::waitingTitle},
+      {"stopped note without entries", [&] { QCoro::waitFor(m_model->stopRecording()); },
+       ui::TranscriptPane::waitingTitle},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -449,8 +458,9 @@ TEST_F(StudioWindowTest, TranscriptShowsEntriesAndFollowsTheNewestUnlessScrolled
   makeStudio();
   NativeNote note = storedNote({}, "mixed");
   for (int i = 0; i < 40; ++i) {
-    note.segments.push_back(i % 2 == 0 ? entry(i, "회의를 시작하겠습니다 " + std::to_string(i), "Let's begin the meeting")
-                                       : entry(i, "Next item on the agenda " + std::to_string(i)));
+    note.segments.push_back(
+        i % 2 == 0 ? entry(i, "회의를 시작하겠습니다 " + std::to_string(i), "Let's begin the meeting")
+                   : entry(i, "Next item on the agenda " + std::to_string(i)));
   }
   LocalNoteStore(root()).save(note);
   QCoro::waitFor(m_model->reloadNotes());
@@ -458,7 +468,8 @@ TEST_F(StudioWindowTest, TranscriptShowsEntriesAndFollowsTheNewestUnlessScrolled
   QTextBrowser* view = pane->entriesView();
   ASSERT_TRUE(view->isVisible());
   const QString text = view->toPlainText();
-  EXPECT_TRUE(text.contains(QStringLiteral("00:00:00  회의를 시작하겠습니다 0"))) << text.left(200).toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("00:00:00  회의를 시작하겠습니다 0")))
+      << text.left(200).toStdString();
   EXPECT_TRUE(text.contains(QStringLiteral("Let's begin the meeting")));
   EXPECT_TRUE(text.contains(QStringLiteral("00:02:36  Next item on the agenda 39")));
   QScrollBar* scroll = view->verticalScrollBar();
@@ -501,7 +512,8 @@ TEST_F(StudioWindowTest, NoteRowsShowTimeDurationAndTheRecoveryBadge) {
   LocalNoteStore(root()).save(incomplete);
   QCoro::waitFor(m_model->reloadNotes());
   EXPECT_FALSE(list->model()->index(0, 0).data(ui::NoteListModel::RecoverableRole).toBool());
-  EXPECT_EQ(list->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(), QStringLiteral("interrupted\n") + detail);
+  EXPECT_EQ(list->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(),
+            QStringLiteral("interrupted\n") + detail);
 }
 
 TEST_F(StudioWindowTest, PresetRowsGroupBuiltInsAndTagShownOnes) {
@@ -518,7 +530,8 @@ TEST_F(StudioWindowTest, PresetRowsGroupBuiltInsAndTagShownOnes) {
     }
     const OverlayPreset* preset = nullptr;
     for (const OverlayPreset& each : m_model->presetEditor().presets()) {
-      preset = QString::fromStdString(each.Id) == row.data(ui::PresetListModel::IdRole).toString() ? &each : preset;
+      preset = QString::fromStdString(each.Id) == row.data(ui::PresetListModel::IdRole).toString() ? &each
+                                                                                                   : preset;
     }
     ASSERT_NE(preset, nullptr);
     const QString name = QString::fromStdString(preset->Name);
@@ -559,7 +572,8 @@ TEST_F(StudioWindowTest, EditingOnePresetRepaintsOnlyItsRow) {
   const Case cases[] = {
       {"renamed", [](OverlayPreset& preset) { preset.Name = "회의 자막"; }},
       {"shown or hidden", [](OverlayPreset& preset) { preset.IsEnabled = !preset.IsEnabled; }},
-      {"recoloured", [](OverlayPreset& preset) { preset.BackgroundOpacity = preset.BackgroundOpacity > 0.5 ? 0.3 : 0.9; }},
+      {"recoloured",
+       [](OverlayPreset& preset) { preset.BackgroundOpacity = preset.BackgroundOpacity > 0.5 ? 0.3 : 0.9; }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -620,7 +634,8 @@ TEST_F(StudioWindowTest, RecognitionShowsItsIndicator) {
 
 TEST_F(StudioWindowTest, CaptionWindowsReachTheModelThroughTheirHandlers) {
   makeStudio();
-  EXPECT_EQ(m_overlays->shortcuts, std::vector<Qt::Key>{Qt::Key_S}) << "the start-up registers the stored shortcut";
+  EXPECT_EQ(m_overlays->shortcuts, std::vector<Qt::Key>{Qt::Key_S})
+      << "the start-up registers the stored shortcut";
   ASSERT_TRUE(m_overlays->toggleHandler);
   m_overlays->toggleHandler();
   EXPECT_TRUE(m_model->overlays().hidden());
@@ -680,4 +695,3 @@ TEST_F(StudioWindowTest, CtrlZUndoesPresetEditsWhileATextFieldHasTheFocus) {
 
 }  // namespace
 }  // namespace sayloom::test
-

@@ -39,7 +39,8 @@ protected:
       makeStudio();
     }
     if (!m_actions) {
-      m_actions = std::make_unique<ui::AppActions>(*m_model, ui::AppActions::Shell{[] {}, [this] { ++m_quits; }});
+      m_actions =
+          std::make_unique<ui::AppActions>(*m_model, ui::AppActions::Shell{[] {}, [this] { ++m_quits; }});
     }
     m_tray = std::make_unique<ui::TrayMenu>(*m_model, *m_actions, [this] { ++m_opened; });
     return *m_tray;
@@ -63,11 +64,13 @@ protected:
 TEST_F(TrayMenuTest, EntriesTopToBottom) {
   ui::TrayMenu& tray = makeTray();
   EXPECT_EQ(tray.icon()->toolTip(), QStringLiteral("Sayloom"));
-  EXPECT_EQ(entriesOf(tray.menu()),
-            (QStringList{QStringLiteral("로컬 작업 공간"), QStringLiteral("기기에서 안전하게 기록하세요"), QStringLiteral("—"),
-                         QStringLiteral("Sayloom Studio 열기"), QStringLiteral("녹음 시작"), QStringLiteral("—"),
-                         QStringLiteral("모든 오버레이 숨기기"), QStringLiteral("오버레이 편집"),
-                         QStringLiteral("모든 오버레이 화면 안으로 이동"), QStringLiteral("—"), QStringLiteral("종료")}));
+  EXPECT_EQ(
+      entriesOf(tray.menu()),
+      (QStringList{QStringLiteral("로컬 작업 공간"), QStringLiteral("기기에서 안전하게 기록하세요"),
+                   QStringLiteral("—"), QStringLiteral("Sayloom Studio 열기"), QStringLiteral("녹음 시작"),
+                   QStringLiteral("—"), QStringLiteral("모든 오버레이 숨기기"),
+                   QStringLiteral("오버레이 편집"), QStringLiteral("모든 오버레이 화면 안으로 이동"),
+                   QStringLiteral("—"), QStringLiteral("종료")}));
   EXPECT_EQ(entry(QStringLiteral("종료"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
   EXPECT_FALSE(entry(QStringLiteral("로컬 작업 공간"))->isEnabled());
 
@@ -88,8 +91,9 @@ TEST_F(TrayMenuTest, HeaderRecordEntryAndIconFollowTheRecording) {
   m_source.push(std::vector<float>(3 * 16'000, 0.2F));
   ASSERT_TRUE(eventually([&] { return m_model->session().elapsed() >= 3; }));
   const QStringList entries = entriesOf(tray.menu());
-  EXPECT_EQ(entries.mid(0, 3), (QStringList{QStringLiteral("로컬 작업 공간"), QStringLiteral("기기에서 안전하게 기록하세요"),
-                                            QStringLiteral("녹음 중 00:00:03")}));
+  EXPECT_EQ(entries.mid(0, 3),
+            (QStringList{QStringLiteral("로컬 작업 공간"), QStringLiteral("기기에서 안전하게 기록하세요"),
+                         QStringLiteral("녹음 중 00:00:03")}));
   EXPECT_TRUE(entries.contains(QStringLiteral("녹음 중지")));
 
   entry(QStringLiteral("녹음 중지"))->trigger();
@@ -123,7 +127,8 @@ TEST_F(TrayMenuTest, EntriesRunTheirCommands) {
          EXPECT_TRUE(m_overlays->manualEdit);
          EXPECT_TRUE(entry(QStringLiteral("오버레이 편집"))->isChecked());
        }},
-      {"bring windows on screen", QStringLiteral("모든 오버레이 화면 안으로 이동"), [&] { EXPECT_EQ(m_overlays->recoveries, 1); }},
+      {"bring windows on screen", QStringLiteral("모든 오버레이 화면 안으로 이동"),
+       [&] { EXPECT_EQ(m_overlays->recoveries, 1); }},
       {"quit", QStringLiteral("종료"), [&] { EXPECT_EQ(m_quits, 1); }},
   };
   for (const Case& c : cases) {
@@ -144,11 +149,12 @@ class TrayHost {
 public:
   TrayHost() {
     m_process.setProgram(QStringLiteral("trayer"));
-    m_process.setArguments({QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
-                            QStringLiteral("--widthtype"), QStringLiteral("request"), QStringLiteral("--height"),
-                            QStringLiteral("32"), QStringLiteral("--SetPartialStrut"), QStringLiteral("false"),
-                            QStringLiteral("--transparent"), QStringLiteral("false"), QStringLiteral("--tint"),
-                            QStringLiteral("0xffffff")});
+    m_process.setArguments({QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                            QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                            QStringLiteral("--height"), QStringLiteral("32"),
+                            QStringLiteral("--SetPartialStrut"), QStringLiteral("false"),
+                            QStringLiteral("--transparent"), QStringLiteral("false"),
+                            QStringLiteral("--tint"), QStringLiteral("0xffffff")});
     m_process.start();
   }
   ~TrayHost() {
@@ -161,17 +167,18 @@ public:
 
   // Where the tray stands on the screen (Qt does not know where its icon was embedded).
   static QRect frame() {
-    const QStringList windows =
-        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"), QStringLiteral("trayer")})
-            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList windows = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                         QStringLiteral("--class"), QStringLiteral("trayer")})
+                                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& window : windows) {
       const QString info = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window.trimmed()});
       const auto field = [&](const QString& name) {
         const qsizetype at = info.indexOf(name);
         return at < 0 ? -1 : info.mid(at + name.size()).section(QLatin1Char('\n'), 0, 0).trimmed().toInt();
       };
-      const QRect rect(field(QStringLiteral("Absolute upper-left X:")), field(QStringLiteral("Absolute upper-left Y:")),
-                       field(QStringLiteral("Width:")), field(QStringLiteral("Height:")));
+      const QRect rect(field(QStringLiteral("Absolute upper-left X:")),
+                       field(QStringLiteral("Absolute upper-left Y:")), field(QStringLiteral("Width:")),
+                       field(QStringLiteral("Height:")));
       if (rect.width() > 1 && rect.height() > 1) {
         return rect;
       }
@@ -193,7 +200,9 @@ private:
 
 // How many clearly red pixels the screen shows inside `rect`.
 int redPixels(const QRect& rect) {
-  const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, rect.x(), rect.y(), rect.width(), rect.height()).toImage();
+  const QImage shot = QGuiApplication::primaryScreen()
+                          ->grabWindow(0, rect.x(), rect.y(), rect.width(), rect.height())
+                          .toImage();
   int red = 0;
   for (int y = 0; y < shot.height(); ++y) {
     for (int x = 0; x < shot.width(); ++x) {
@@ -217,12 +226,14 @@ TEST_F(TrayMenuTest, StandsInARealTrayAndTurnsRedWhileRecordingTheSineSource) {
   ui::TrayMenu& tray = makeTray();
   EXPECT_TRUE(tray.inTray());
   QRect spot;
-  ASSERT_TRUE(eventually([&] { return (spot = TrayHost::frame()).width() >= 20; }, 10'000)) << "the icon is embedded";
+  ASSERT_TRUE(eventually([&] { return (spot = TrayHost::frame()).width() >= 20; }, 10'000))
+      << "the icon is embedded";
   QTest::qWait(200);
   EXPECT_EQ(redPixels(spot), 0);
 
   QCoro::waitFor(m_model->startRecording());
-  ASSERT_TRUE(m_model->session().recording()) << m_model->appStatus().warning().value_or(QString()).toStdString();
+  ASSERT_TRUE(m_model->session().recording())
+      << m_model->appStatus().warning().value_or(QString()).toStdString();
   EXPECT_TRUE(eventually([&] { return redPixels(spot) > 40; }, 5'000)) << "the tray shows the recording icon";
 
   // A right click on the icon opens the menu with the recording's entries.

@@ -26,7 +26,7 @@ QString origin() { return QString::fromUtf8(CloudContract::origin.data(), CloudC
 }  // namespace
 
 AccountCloudAccess::AccountCloudAccess(std::unique_ptr<AccountLink> account,
-                                   std::unique_ptr<platform::WebBrowser> browser, QObject* parent)
+                                       std::unique_ptr<platform::WebBrowser> browser, QObject* parent)
     : CloudAccess(parent), m_account(std::move(account)), m_browser(std::move(browser)) {
   // The account can go by itself (a refresh the token service refused): the views follow.
   m_account->onSignedOut([this] { forgetAccount(); });
@@ -43,7 +43,7 @@ QUrl AccountCloudAccess::pairingPage(const QString& pairingID) {
 }
 
 QUrl AccountCloudAccess::notePage(const std::optional<std::string>& workspaceID,
-                                const std::optional<std::string>& cloudNoteID) {
+                                  const std::optional<std::string>& cloudNoteID) {
   if (!workspaceID || !cloudNoteID) {
     return QUrl(origin() + QStringLiteral("/notes"));
   }
@@ -166,10 +166,12 @@ void AccountCloudAccess::windDown(std::chrono::milliseconds wait) {
 
 // From the event loop: a waiting sync must not start inside the one that is ending.
 void AccountCloudAccess::announceSyncEnded() {
-  QMetaObject::invokeMethod(this, [this] { emit syncEnded(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { emit syncEnded(); }, Qt::QueuedConnection);
 }
 
-QCoro::Task<NativeNote> AccountCloudAccess::runSync(NativeNote note, CloudWorkspace workspace, bool translate) {
+QCoro::Task<NativeNote> AccountCloudAccess::runSync(NativeNote note, CloudWorkspace workspace,
+                                                    bool translate) {
   if (m_cancel.stop_requested()) {
     throw Cancelled();
   }
@@ -224,7 +226,8 @@ QCoro::Task<void> AccountCloudAccess::resumeOwed() {
   const AppStatus::WorkScope work(status);
   for (const QString& id : owed) {
     const NativeNote* note = library.find(id);
-    const CloudWorkspace* chosen = note != nullptr && note->workspaceId ? workspace(*note->workspaceId) : nullptr;
+    const CloudWorkspace* chosen =
+        note != nullptr && note->workspaceId ? workspace(*note->workspaceId) : nullptr;
     if (chosen == nullptr || !note->cloudSyncPending) {
       continue;  // stays marked until its workspace is listed again
     }

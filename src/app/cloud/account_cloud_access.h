@@ -17,8 +17,8 @@
 #include <optional>
 
 #include "app/cloud/account_link.h"
-#include "app/cloud/cloud_notes_service.h"
 #include "app/cloud/cloud_access.h"
+#include "app/cloud/cloud_notes_service.h"
 #include "app/concurrency/task_handle.h"
 
 namespace sayloom {
@@ -32,7 +32,7 @@ class AccountCloudAccess final : public CloudAccess {
 
 public:
   AccountCloudAccess(std::unique_ptr<AccountLink> account, std::unique_ptr<platform::WebBrowser> browser,
-                   QObject* parent = nullptr);
+                     QObject* parent = nullptr);
   ~AccountCloudAccess() override;
 
   // The web application's pairing page for `pairingID`, its note page and its note list.

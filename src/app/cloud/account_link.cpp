@@ -6,8 +6,8 @@
 
 namespace sayloom {
 
-FirebaseAccountLink::FirebaseAccountLink(std::unique_ptr<platform::SecretStore> store, CloudEndpoints endpoints,
-                                 FirebaseSessionOptions options)
+FirebaseAccountLink::FirebaseAccountLink(std::unique_ptr<platform::SecretStore> store,
+                                         CloudEndpoints endpoints, FirebaseSessionOptions options)
     : m_store(std::move(store)),
       m_session(std::make_unique<FirebaseSession>(*m_store, std::move(endpoints), std::move(options))) {
   QObject::connect(m_session.get(), &FirebaseSession::profileChanged, m_session.get(), [this] {
@@ -25,7 +25,7 @@ std::unique_ptr<FirebaseAccountLink> FirebaseAccountLink::forThisDesktop() {
     item.label += " (emulator)";
   }
   return std::make_unique<FirebaseAccountLink>(std::make_unique<platform::LibsecretStore>(std::move(item)),
-                                           std::move(endpoints));
+                                               std::move(endpoints));
 }
 
 FirebaseAccountLink::~FirebaseAccountLink() = default;
@@ -37,16 +37,16 @@ QCoro::Task<std::string> FirebaseAccountLink::token(std::optional<std::string> e
 }
 
 QCoro::Task<nlohmann::json> FirebaseAccountLink::callable(std::string name, nlohmann::json data,
-                                                      bool authenticated,
-                                                      std::optional<std::string> expectedUID,
-                                                      std::stop_token stop) {
+                                                          bool authenticated,
+                                                          std::optional<std::string> expectedUID,
+                                                          std::stop_token stop) {
   return m_session->callable(std::move(name), std::move(data), authenticated, std::move(expectedUID),
                              std::move(stop));
 }
 
 QCoro::Task<nlohmann::json> FirebaseAccountLink::firestore(std::string method, std::string path,
-                                                       std::optional<nlohmann::json> body, std::string uid,
-                                                       std::stop_token stop) {
+                                                           std::optional<nlohmann::json> body,
+                                                           std::string uid, std::stop_token stop) {
   return m_session->firestore(std::move(method), std::move(path), std::move(body), std::move(uid),
                               std::move(stop));
 }

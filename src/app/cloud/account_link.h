@@ -50,8 +50,8 @@ class FirebaseAccountLink final : public AccountLink {
 public:
   // The session keeps its credential in `store`.
   explicit FirebaseAccountLink(std::unique_ptr<platform::SecretStore> store,
-                           CloudEndpoints endpoints = CloudEndpoints::fromEnvironment(),
-                           FirebaseSessionOptions options = {});
+                               CloudEndpoints endpoints = CloudEndpoints::fromEnvironment(),
+                               FirebaseSessionOptions options = {});
 
   // The desktop's account: the cloud of the build, or the emulators the environment names, each
   // with its own credential in the Secret Service, so the real account's tokens never reach an
@@ -62,7 +62,8 @@ public:
   const std::optional<StoredCredential>& stored() const override;
   QCoro::Task<std::string> token(std::optional<std::string> expectedUID) override;
   QCoro::Task<nlohmann::json> callable(std::string name, nlohmann::json data, bool authenticated,
-                                       std::optional<std::string> expectedUID, std::stop_token stop = {}) override;
+                                       std::optional<std::string> expectedUID,
+                                       std::stop_token stop = {}) override;
   QCoro::Task<nlohmann::json> firestore(std::string method, std::string path,
                                         std::optional<nlohmann::json> body, std::string uid,
                                         std::stop_token stop = {}) override;

@@ -163,7 +163,8 @@ QCoro::Task<void> CloudNotesService::charge(NativeNote& note, const std::string&
     }
     note.cloudPendingCharge = *slice;
     co_await m_save(note);
-    const json answer = co_await m_session->callable("consumeCredits", note.chargePayload(*slice), true, uid, m_stop);
+    const json answer =
+        co_await m_session->callable("consumeCredits", note.chargePayload(*slice), true, uid, m_stop);
     const std::optional<double> shortfall = CloudNotes::shortfall(answer);
     if (!shortfall) {
       throw NativeError::message(messages::chargeAnswerUnreadable);
@@ -203,8 +204,8 @@ QCoro::Task<void> CloudNotesService::translateEntries(NativeNote& note, const st
     if (CloudNotes::editedOnWeb(segment)) {
       throw NativeError::message(messages::editedOnWeb);
     }
-    const json answer =
-        co_await m_session->callable("translate", CloudNotes::translatePayload(note, entry), true, uid, m_stop);
+    const json answer = co_await m_session->callable("translate", CloudNotes::translatePayload(note, entry),
+                                                     true, uid, m_stop);
     const std::optional<std::string> translation = CloudNotes::translatedText(answer);
     if (!translation) {
       throw NativeError::message(messages::translationUnreadable);

@@ -250,7 +250,8 @@ QCoro::Task<nlohmann::json> FirebaseSession::firestore(std::string method, std::
   QNetworkRequest request =
       CloudHttp::prepare(m_endpoints.document(path), std::move(bearer), body ? "application/json" : nullptr);
   const QByteArray bytes = body ? QByteArray::fromStdString(body->dump()) : QByteArray();
-  co_return co_await m_http.send(std::move(request), QByteArray::fromStdString(method), bytes, std::move(stop));
+  co_return co_await m_http.send(std::move(request), QByteArray::fromStdString(method), bytes,
+                                 std::move(stop));
 }
 
 QCoro::Task<std::optional<std::string>> FirebaseSession::readSecret() {

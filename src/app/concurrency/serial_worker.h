@@ -10,8 +10,6 @@
 //
 // Name the work before awaiting it (`auto work = [...] {...}; co_await run(std::move(work));`):
 // GCC 12 destroys a capturing lambda written inside a co_await expression twice.
-#include "app/concurrency/thread_handoff.h"
-
 #include <QCoro/QCoroFuture>
 #include <QCoro/QCoroTask>
 #include <QFuture>
@@ -23,6 +21,8 @@
 #include <optional>
 #include <type_traits>
 #include <utility>
+
+#include "app/concurrency/thread_handoff.h"
 
 namespace sayloom {
 
@@ -73,18 +73,10 @@ public:
 
   // What the work returned; only after `finished` completed without throwing. (A const reference:
   // QCoro moves from a non-const lvalue given to co_return.)
-  const auto& value() const
-    requires(!std::is_void_v<R>)
-  {
-    return *m_outcome.value;
-  }
+  const auto& value() const requires(!std::is_void_v<R>) { return *m_outcome.value; }
 
   // Moves the value out, for the job's only awaiter.
-  R takeValue()
-    requires(!std::is_void_v<R>)
-  {
-    return std::move(*m_outcome.value);
-  }
+  R takeValue() requires(!std::is_void_v<R>) { return std::move(*m_outcome.value); }
 
   // Starts `work` on `pool`. `work` runs on a pool thread and may block.
   template <typename F>

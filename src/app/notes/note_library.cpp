@@ -19,9 +19,10 @@ std::optional<NoteLibrary::FileStamp> stampOf(const std::filesystem::path& root,
   if (::stat(file.c_str(), &info) != 0) {
     return std::nullopt;
   }
-  return NoteLibrary::FileStamp{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-                                static_cast<std::int64_t>(info.st_size),
-                                static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+  return NoteLibrary::FileStamp{
+      static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+      static_cast<std::int64_t>(info.st_size),
+      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
 using Stamps = std::map<std::string, NoteLibrary::FileStamp>;
@@ -61,7 +62,9 @@ void NoteLibrary::setNotes(std::vector<NativeNote> notes) {
   emit notesChanged();
 }
 
-const NativeNote* NoteLibrary::find(const QString& id) const { return const_cast<NoteLibrary*>(this)->find(id); }
+const NativeNote* NoteLibrary::find(const QString& id) const {
+  return const_cast<NoteLibrary*>(this)->find(id);
+}
 
 void NoteLibrary::addFirst(NativeNote note) {
   std::vector<NativeNote> notes = std::move(m_notes);
@@ -80,7 +83,8 @@ QCoro::Task<void> NoteLibrary::reload() {
     }
     return listed;
   };
-  std::optional<std::pair<NoteListing, Stamps>> listed = co_await m_status.attempt(m_worker.run(std::move(list)));
+  std::optional<std::pair<NoteListing, Stamps>> listed =
+      co_await m_status.attempt(m_worker.run(std::move(list)));
   if (!listed) {
     co_return;
   }

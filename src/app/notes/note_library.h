@@ -91,7 +91,7 @@ private:
   AppStatus& m_status;
   std::vector<NativeNote> m_notes;
   std::unordered_map<std::string, int> m_positions;  // note id -> first position in m_notes
-  std::map<std::string, FileStamp> m_stamps;  // by note id: the file as last listed or saved here
+  std::map<std::string, FileStamp> m_stamps;         // by note id: the file as last listed or saved here
   std::optional<QString> m_selectedNoteID;
   LocalNoteStore m_store;
   SerialWorker m_worker;  // after the store: destroyed first, finishing work that uses it

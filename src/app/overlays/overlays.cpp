@@ -7,7 +7,8 @@ Overlays::Overlays(std::unique_ptr<OverlayWindows> windows, QObject* parent)
     : QObject(parent), m_windows(std::move(windows)) {
   if (m_windows) {
     // The windows die with this object, so their handlers never outlive it.
-    m_windows->setFrameHandler([this](const QString& id, const Rect& frame) { emit frameChanged(id, frame); });
+    m_windows->setFrameHandler(
+        [this](const QString& id, const Rect& frame) { emit frameChanged(id, frame); });
     m_windows->setToggleHandler([this] { emit shortcutPressed(); });
   }
 }
@@ -45,7 +46,7 @@ bool Overlays::registerShortcut(int index) {
 }
 
 void Overlays::show(const std::vector<OverlayPreset>& presets, const LayoutMap& layouts,
-                           const QString& original, const QString& translation, const QString& language) {
+                    const QString& original, const QString& translation, const QString& language) {
   if (m_windows) {
     m_windows->update(presets, original, translation, language, layouts);
   }

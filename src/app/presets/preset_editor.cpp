@@ -69,14 +69,17 @@ const OverlayPreset& PresetEditor::selectedPreset() const {
   return preset != nullptr ? *preset : m_presets.front();
 }
 
-bool PresetEditor::savePending() const { return m_saveTimer.isActive() || (m_saveTask && !m_saveTask->ended()); }
+bool PresetEditor::savePending() const {
+  return m_saveTimer.isActive() || (m_saveTask && !m_saveTask->ended());
+}
 
 // --- start-up -----------------------------------------------------------------------------------
 
 QCoro::Task<bool> PresetEditor::loadPresets() {
   PresetStore* store = &m_store;
   auto loadPresets = [store] { return store->load(); };
-  std::optional<PresetStore::LoadResult> loaded = co_await m_status.attempt(m_worker.run(std::move(loadPresets)));
+  std::optional<PresetStore::LoadResult> loaded =
+      co_await m_status.attempt(m_worker.run(std::move(loadPresets)));
   if (!loaded) {
     co_return false;
   }
@@ -265,7 +268,8 @@ QCoro::Task<void> PresetEditor::exportPresets() {
   co_await m_status.attempt(runInBackground(std::move(write)));
 }
 
-void PresetEditor::recordLayout(const QString& presetID, const Rect& frame, const std::vector<ScreenInfo>& screens,
+void PresetEditor::recordLayout(const QString& presetID, const Rect& frame,
+                                const std::vector<ScreenInfo>& screens,
                                 std::optional<std::size_t> mainScreen) {
   if (sayloom::recordLayout(m_layouts, m_presets, presetID.toStdString(), frame, screens, mainScreen)) {
     emit presetsChanged();

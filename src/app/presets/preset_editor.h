@@ -16,9 +16,9 @@
 #include <optional>
 #include <vector>
 
-#include "app/presets/preset_binding.h"
 #include "app/concurrency/serial_worker.h"
 #include "app/concurrency/task_handle.h"
+#include "app/presets/preset_binding.h"
 #include "core/mac_layout.h"
 #include "core/overlay_geometry.h"
 #include "core/overlay_preset.h"

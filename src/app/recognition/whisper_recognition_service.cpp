@@ -17,8 +17,8 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "app/speech_model/model_file_check.h"
 #include "app/concurrency/serial_worker.h"
+#include "app/speech_model/model_file_check.h"
 #include "core/atomic_file.h"
 #include "core/chunk_files.h"
 #include "core/native_error.h"
@@ -172,8 +172,8 @@ WhisperRecognitionService::Settings WhisperRecognitionService::Settings::fromEnv
 }
 
 std::chrono::milliseconds WhisperRecognitionService::Settings::timeLimit(std::size_t pcmBytes) const {
-  return timeLimitBase +
-         std::chrono::duration_cast<std::chrono::milliseconds>(chunks::seconds(pcmBytes) * timeLimitPerAudioSecond);
+  return timeLimitBase + std::chrono::duration_cast<std::chrono::milliseconds>(chunks::seconds(pcmBytes) *
+                                                                               timeLimitPerAudioSecond);
 }
 
 WhisperRecognitionService::WhisperRecognitionService()
@@ -224,8 +224,8 @@ QCoro::Task<std::vector<TranscriptEntry>> WhisperRecognitionService::transcribe(
 
   // The arguments are made outside the co_await expression: GCC 12 mishandles temporaries there.
   QStringList arguments = engineArguments(m_settings.modelFile, input, language, outputBase, cpuOnly);
-  const EngineExit exit =
-      co_await runEngine(m_settings.enginePath, std::move(arguments), m_settings.timeLimit(chunk.size()), stop);
+  const EngineExit exit = co_await runEngine(m_settings.enginePath, std::move(arguments),
+                                             m_settings.timeLimit(chunk.size()), stop);
   throwIfStopped(stop);
   if (!exit.succeeded) {
     if (!cpuOnly) {

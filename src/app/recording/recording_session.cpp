@@ -8,13 +8,13 @@
 #include <utility>
 
 #include "app/app_status.h"
-#include "app/recording/audio_capture.h"
-#include "app/concurrency/main_thread.h"
 #include "app/cloud/cloud_access.h"
-#include "app/speech_model/model_installer.h"
+#include "app/concurrency/main_thread.h"
+#include "app/concurrency/serial_worker.h"
 #include "app/notes/note_library.h"
 #include "app/recognition/recognition_queue.h"
-#include "app/concurrency/serial_worker.h"
+#include "app/recording/audio_capture.h"
+#include "app/speech_model/model_installer.h"
 #include "core/data_paths.h"
 #include "core/native_error.h"
 #include "platform/display_list.h"

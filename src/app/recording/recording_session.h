@@ -89,7 +89,8 @@ public:
   // recognised).
   bool holdsNoteLock(const QString& id) const {
     const std::string key = id.toStdString();
-    return (m_lock.held() && m_lock.noteId() == key) || (m_trailingLock.held() && m_trailingLock.noteId() == key);
+    return (m_lock.held() && m_lock.noteId() == key) ||
+           (m_trailingLock.held() && m_trailingLock.noteId() == key);
   }
 
   const std::vector<Display>& displays() const { return m_displays; }

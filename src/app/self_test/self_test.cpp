@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/recording/audio_capture.h"
 #include "app/error_text.h"
 #include "app/recognition/whisper_recognition_service.h"
+#include "app/recording/audio_capture.h"
 #include "core/chunk_files.h"
 #include "core/data_paths.h"
 #include "core/local_note_store.h"

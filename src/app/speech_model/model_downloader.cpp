@@ -10,9 +10,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/speech_model/model_file_check.h"
 #include "app/concurrency/reply_finished.h"
 #include "app/concurrency/serial_worker.h"
+#include "app/speech_model/model_file_check.h"
 #include "core/data_paths.h"
 #include "core/native_error.h"
 #include "core/posix_file.h"

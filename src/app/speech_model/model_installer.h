@@ -8,8 +8,8 @@
 #include <optional>
 #include <stop_token>
 
-#include "app/speech_model/model_downloader.h"
 #include "app/concurrency/task_handle.h"
+#include "app/speech_model/model_downloader.h"
 
 namespace sayloom {
 

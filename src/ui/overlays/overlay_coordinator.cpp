@@ -43,11 +43,14 @@ OverlayCoordinator::OverlayCoordinator(std::unique_ptr<PanelWindowSystem> window
   }
 
   // The press is handled from the event loop, so the toggle never runs inside the key handling.
-  connect(m_hotKey.get(), &GlobalHotKey::pressed, this, [this] {
-    if (m_toggleAction) {
-      m_toggleAction();
-    }
-  }, Qt::QueuedConnection);
+  connect(
+      m_hotKey.get(), &GlobalHotKey::pressed, this,
+      [this] {
+        if (m_toggleAction) {
+          m_toggleAction();
+        }
+      },
+      Qt::QueuedConnection);
 }
 
 OverlayCoordinator::~OverlayCoordinator() = default;
@@ -58,7 +61,8 @@ void OverlayCoordinator::watchScreen(QScreen* screen) {
 }
 
 void OverlayCoordinator::update(const std::vector<OverlayPreset>& presets, const QString& original,
-                                const QString& translation, const QString& language, const LayoutMap& layouts) {
+                                const QString& translation, const QString& language,
+                                const LayoutMap& layouts) {
   std::set<QString> enabled;
   for (const OverlayPreset& preset : presets) {
     if (preset.IsEnabled) {
@@ -118,8 +122,7 @@ void OverlayCoordinator::setManualEdit(bool on) {
 }
 
 void OverlayCoordinator::pollModifiers() {
-  const bool editing =
-      m_manualEdit || (QGuiApplication::queryKeyboardModifiers() & editKeys) == editKeys;
+  const bool editing = m_manualEdit || (QGuiApplication::queryKeyboardModifiers() & editKeys) == editKeys;
   for (const auto& [id, panel] : m_panels) {
     panel->setEditing(editing);
   }

@@ -43,8 +43,8 @@ std::vector<Rect> OverlayPanel::screenFrames() const {
   return OverlayGeometry::visibleFrames(platform::desktopScreens());
 }
 
-void OverlayPanel::showCaption(const OverlayPreset& preset, const QString& original, const QString& translation,
-                               const QString& language) {
+void OverlayPanel::showCaption(const OverlayPreset& preset, const QString& original,
+                               const QString& translation, const QString& language) {
   m_caption->setPreset(preset);
   m_caption->setCaption({original, translation, language});
 }

@@ -21,7 +21,8 @@ public:
 }  // namespace
 
 std::unique_ptr<PanelWindowSystem> PanelWindowSystem::forApplication() {
-  if (auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (auto* x11 =
+          qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
       x11 != nullptr && x11->display() != nullptr) {
     return std::make_unique<X11Panel>(x11->display());
   }

@@ -63,10 +63,11 @@ void X11Panel::prepareToMap(QWidget& window) {
                                    XInternAtom(m_display, "_NET_WM_STATE_SKIP_PAGER", False)};
   if (window.isVisible()) {
     // A mapped window belongs to the window manager: ask it.
-    sendToWindowManager(m_display, id, desktop, {static_cast<long>(allDesktops), sourceIsApplication, 0, 0, 0});
-    sendToWindowManager(m_display, id, state,
-                        {netWmStateAdd, static_cast<long>(states[0]), static_cast<long>(states[1]),
-                         sourceIsApplication, 0});
+    sendToWindowManager(m_display, id, desktop,
+                        {static_cast<long>(allDesktops), sourceIsApplication, 0, 0, 0});
+    sendToWindowManager(
+        m_display, id, state,
+        {netWmStateAdd, static_cast<long>(states[0]), static_cast<long>(states[1]), sourceIsApplication, 0});
     sendToWindowManager(m_display, id, state,
                         {netWmStateAdd, static_cast<long>(states[2]), 0, sourceIsApplication, 0});
   } else {
@@ -117,7 +118,8 @@ bool X11Panel::nativeEventFilter(const QByteArray& eventType, void* message, qin
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
   if ((event->response_type & 0x7F) == XCB_REPARENT_NOTIFY) {
     const auto* reparent = static_cast<const xcb_reparent_notify_event_t*>(message);
-    if (const auto it = m_panels.find(reparent->window); it != m_panels.end() && !it->second.widget.isNull()) {
+    if (const auto it = m_panels.find(reparent->window);
+        it != m_panels.end() && !it->second.widget.isNull()) {
       applyInput(reparent->window, it->second.accepts, reparent->parent);
     }
   }

@@ -23,9 +23,11 @@ AppActions::AppActions(AppModel& model, Shell shell, QObject* parent)
       m_editOverlays(new QAction(this)),
       m_editOverlaysToggle(new QAction(QStringLiteral("오버레이 편집"), this)),
       m_recoverOverlays(new QAction(QStringLiteral("모든 오버레이 화면 안으로 이동"), this)),
-      m_openDataFolder(new QAction(Icons::icon(QStringLiteral("folder")), QStringLiteral("저장 폴더 열기"), this)),
+      m_openDataFolder(
+          new QAction(Icons::icon(QStringLiteral("folder")), QStringLiteral("저장 폴더 열기"), this)),
       m_signIn(new QAction(this)),
-      m_settings(new QAction(Icons::icon(QStringLiteral("slider.horizontal.3")), QStringLiteral("설정…"), this)),
+      m_settings(
+          new QAction(Icons::icon(QStringLiteral("slider.horizontal.3")), QStringLiteral("설정…"), this)),
       m_quit(new QAction(Icons::icon(QStringLiteral("power")), QStringLiteral("종료"), this)) {
   RecordingSession& session = model.session();
   AppStatus& status = model.appStatus();
@@ -43,32 +45,38 @@ AppActions::AppActions(AppModel& model, Shell shell, QObject* parent)
   follow(m_record, &session, &RecordingSession::recordingChanged, refreshRecord);
   follow(m_record, &status, &AppStatus::workingChanged, refreshRecord);
   follow(m_record, &model, &AppModel::busyChanged, refreshRecord);
-  onTrigger(m_record, [&model, &session] { start(session.recording() ? model.stopRecording() : model.startRecording()); });
+  onTrigger(m_record, [&model, &session] {
+    start(session.recording() ? model.stopRecording() : model.startRecording());
+  });
 
   // Hide or show every overlay: the label says what a click does.
   m_hideOverlays->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
   follow(m_hideOverlays, &overlays, &Overlays::hiddenChanged, [this, &overlays] {
     const bool hidden = overlays.hidden();
-    m_hideOverlays->setText(hidden ? QStringLiteral("모든 오버레이 표시") : QStringLiteral("모든 오버레이 숨기기"));
+    m_hideOverlays->setText(hidden ? QStringLiteral("모든 오버레이 표시")
+                                   : QStringLiteral("모든 오버레이 숨기기"));
     m_hideOverlays->setIconText(hidden ? QStringLiteral("오버레이 표시") : QStringLiteral("오버레이 숨기기"));
     m_hideOverlays->setIcon(Icons::icon(hidden ? QStringLiteral("rectangle.on.rectangle")
                                                : QStringLiteral("rectangle.on.rectangle.slash")));
   });
   onTrigger(m_hideOverlays, [&model] { model.toggleHidden(); });
-  bindToggle(m_hideOverlaysToggle, &overlays, &Overlays::hiddenChanged, [&overlays] { return overlays.hidden(); },
-             [&model, &overlays](bool hide) {
-               if (hide != overlays.hidden()) {
-                 model.toggleHidden();
-               }
-             });
+  bindToggle(
+      m_hideOverlaysToggle, &overlays, &Overlays::hiddenChanged, [&overlays] { return overlays.hidden(); },
+      [&model, &overlays](bool hide) {
+        if (hide != overlays.hidden()) {
+          model.toggleHidden();
+        }
+      });
 
   // Edit mode: the overlays take the mouse to be moved and resized.
   follow(m_editOverlays, &overlays, &Overlays::editingChanged, [this, &overlays] {
-    m_editOverlays->setText(overlays.editing() ? QStringLiteral("오버레이 편집 종료") : QStringLiteral("오버레이 편집"));
+    m_editOverlays->setText(overlays.editing() ? QStringLiteral("오버레이 편집 종료")
+                                               : QStringLiteral("오버레이 편집"));
   });
   onTrigger(m_editOverlays, [&overlays] { overlays.setEditing(!overlays.editing()); });
-  bindToggle(m_editOverlaysToggle, &overlays, &Overlays::editingChanged, [&overlays] { return overlays.editing(); },
-             [&overlays](bool edit) { overlays.setEditing(edit); });
+  bindToggle(
+      m_editOverlaysToggle, &overlays, &Overlays::editingChanged, [&overlays] { return overlays.editing(); },
+      [&overlays](bool edit) { overlays.setEditing(edit); });
 
   onTrigger(m_recoverOverlays, [&overlays] { overlays.recoverAll(); });
 
@@ -79,7 +87,8 @@ AppActions::AppActions(AppModel& model, Shell shell, QObject* parent)
     m_signIn->setText(cloud.signingIn() ? QStringLiteral("로그인 취소") : QStringLiteral("계정 연결"));
   });
   // Signed in, a menu has nothing to offer here.
-  follow(m_signIn, &cloud, &CloudAccess::profileChanged, [this, &cloud] { m_signIn->setVisible(!cloud.profile()); });
+  follow(m_signIn, &cloud, &CloudAccess::profileChanged,
+         [this, &cloud] { m_signIn->setVisible(!cloud.profile()); });
   onTrigger(m_signIn, [&cloud] { cloud.signingIn() ? cloud.cancelSignIn() : cloud.signIn(); });
 
   m_settings->setIconText(QStringLiteral("설정"));

@@ -9,8 +9,8 @@
 #include "app/app_model.h"
 #include "core/data_paths.h"
 #include "platform/single_instance.h"
-#include "ui/icons/icons.h"
 #include "ui/desktop_services.h"
+#include "ui/icons/icons.h"
 #include "ui/settings/settings_window.h"
 #include "ui/shell/app_actions.h"
 #include "ui/shell/unix_signals.h"
@@ -51,11 +51,14 @@ bool SayloomApplication::event(QEvent* event) {
   return QApplication::event(event);
 }
 
-ApplicationShell::ApplicationShell(AppServices services, std::function<void()> finish, std::function<void()> abort)
+ApplicationShell::ApplicationShell(AppServices services, std::function<void()> finish,
+                                   std::function<void()> abort)
     : m_model(std::make_unique<AppModel>(std::move(services))),
-      m_handshake(finish ? std::move(finish) : [] { QCoreApplication::exit(0); },
-                  abort ? std::move(abort) : exitNow) {
-  m_actions = std::make_unique<AppActions>(*m_model, AppActions::Shell{[this] { openSettings(); }, [this] { requestQuit(); }});
+      m_handshake(
+          finish ? std::move(finish) : [] { QCoreApplication::exit(0); },
+          abort ? std::move(abort) : exitNow) {
+  m_actions = std::make_unique<AppActions>(
+      *m_model, AppActions::Shell{[this] { openSettings(); }, [this] { requestQuit(); }});
   m_tray = std::make_unique<TrayMenu>(*m_model, *m_actions, [this] { openStudio(); });
   m_studio = std::make_unique<StudioWindow>(*m_model, *m_actions, [this] { return m_tray->inTray(); });
   QGuiApplication::setWindowIcon(Icons::bundled(QStringLiteral("waveform")));

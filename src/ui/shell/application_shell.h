@@ -43,7 +43,8 @@ class ApplicationShell : public QObject {
 public:
   // `finish` and `abort` end the process (see QuitHandshake); by default the event loop's exit
   // with status 0, and an immediate exit with status 0.
-  explicit ApplicationShell(AppServices services, std::function<void()> finish = {}, std::function<void()> abort = {});
+  explicit ApplicationShell(AppServices services, std::function<void()> finish = {},
+                            std::function<void()> abort = {});
   ~ApplicationShell() override;
 
   AppModel& model() const { return *m_model; }

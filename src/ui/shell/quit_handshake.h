@@ -4,8 +4,8 @@
 // and answers "later"; the process ends once the shutdown has finished. A second request while
 // one is pending ends the process at once. Without a model to shut down it ends at once as well.
 // Main thread only.
-#include <QObject>
 #include <QCoro/QCoroTask>
+#include <QObject>
 #include <functional>
 
 namespace sayloom::ui {

@@ -1,10 +1,11 @@
 // Termination signals through a self-pipe.
 #include "ui/shell/unix_signals.h"
 
-#include <QSocketNotifier>
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <QSocketNotifier>
+#include <cerrno>
 
 namespace sayloom::ui {
 

@@ -7,7 +7,8 @@ namespace sayloom::ui::choices {
 
 std::vector<Choice> inputSource() {
   return {{QStringLiteral("마이크"), QStringLiteral("microphone"), Icons::icon(QStringLiteral("mic"))},
-          {QStringLiteral("시스템 오디오"), QStringLiteral("system"), Icons::icon(QStringLiteral("speaker.wave.2"))}};
+          {QStringLiteral("시스템 오디오"), QStringLiteral("system"),
+           Icons::icon(QStringLiteral("speaker.wave.2"))}};
 }
 
 std::vector<Choice> recognitionLanguage() {

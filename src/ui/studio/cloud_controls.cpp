@@ -15,8 +15,8 @@
 #include "ui/icons/icons.h"
 #include "ui/shell/app_actions.h"
 #include "ui/studio/choices.h"
-#include "ui/studio/view_bindings.h"
 #include "ui/studio/studio_style.h"
+#include "ui/studio/view_bindings.h"
 
 namespace sayloom::ui {
 
@@ -32,7 +32,6 @@ CloudControls::CloudControls(AppModel& model, AppActions& actions, QWidget* pare
   icon->setPixmap(Icons::icon(QStringLiteral("cloud")).pixmap(16, 16));
   header->addWidget(icon);
   header->addWidget(makeHeading(QStringLiteral("클라우드")), 1);
-
 
   // Signed out.
   auto* signedOut = new QWidget(this);
@@ -53,9 +52,10 @@ CloudControls::CloudControls(AppModel& model, AppActions& actions, QWidget* pare
   inLayout->addWidget(makeFieldLabel(QStringLiteral("워크스페이스"), workspace, signedIn), 0, 0);
   inLayout->addWidget(workspace, 0, 1);
   auto* language = new QComboBox(signedIn);
-  bindChoice(language, choices::cloudTranslationLanguage(), &session, &RecordingSession::translationLanguageChanged,
-             [&session] { return session.translationLanguage(); },
-             [&session](const QString& value) { session.setTranslationLanguage(value); });
+  bindChoice(
+      language, choices::cloudTranslationLanguage(), &session, &RecordingSession::translationLanguageChanged,
+      [&session] { return session.translationLanguage(); },
+      [&session](const QString& value) { session.setTranslationLanguage(value); });
   inLayout->addWidget(makeFieldLabel(QStringLiteral("번역 언어"), language, signedIn), 0, 2);
   inLayout->addWidget(language, 0, 3);
   auto* save = new QPushButton(QStringLiteral("클라우드 저장"), signedIn);

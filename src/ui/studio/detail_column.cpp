@@ -13,9 +13,9 @@
 #include "ui/binding.h"
 #include "ui/inspector/preset_inspector.h"
 #include "ui/studio/cloud_controls.h"
-#include "ui/studio/speech_model_card.h"
 #include "ui/studio/preview_stage.h"
 #include "ui/studio/recording_controls.h"
+#include "ui/studio/speech_model_card.h"
 #include "ui/studio/studio_style.h"
 #include "ui/studio/transcript_pane.h"
 
@@ -96,7 +96,8 @@ DetailColumn::DetailColumn(AppModel& model, AppActions& actions, QWidget* parent
 void DetailColumn::showSection(Section section) {
   m_section = section;
   const bool studio = section == Section::studio;
-  m_title->setText(studio ? QStringLiteral("말에 집중하세요.") : QStringLiteral("남겨둔 이야기를 이어가세요."));
+  m_title->setText(studio ? QStringLiteral("말에 집중하세요.")
+                          : QStringLiteral("남겨둔 이야기를 이어가세요."));
   m_subtitle->setText(studio ? QStringLiteral("목소리는 기록하고, 자막은 원하는 곳에.")
                              : QStringLiteral("원본 오디오와 대본은 이 Mac에 보관됩니다."));
   m_recording->setVisible(studio);

@@ -45,7 +45,8 @@ QSize badgeSize(const QFont& font) {
 
 // ---- model
 
-NoteListModel::NoteListModel(NoteLibrary& library, QObject* parent) : QAbstractListModel(parent), m_library(library) {
+NoteListModel::NoteListModel(NoteLibrary& library, QObject* parent)
+    : QAbstractListModel(parent), m_library(library) {
   connect(&library, &NoteLibrary::notesChanged, this, &NoteListModel::resetWhenReordered);
   connect(&library, &NoteLibrary::noteChanged, this, &NoteListModel::noteChanged);
   resetWhenReordered();
@@ -81,7 +82,8 @@ QVariant NoteListModel::data(const QModelIndex& index, int role) const {
 
 int NoteListModel::rowOf(const QString& id) const {
   const int row = m_library.indexOf(id);
-  return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() && m_rows[static_cast<std::size_t>(row)].id == id
+  return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() &&
+                 m_rows[static_cast<std::size_t>(row)].id == id
              ? row
              : -1;
 }
@@ -111,8 +113,9 @@ void NoteListModel::resetWhenReordered() {
     m_rows[i].title = QString::fromStdString(notes[i].title);
   }
   // Without a new title no row changes its height.
-  emit dataChanged(index(0), index(static_cast<int>(m_rows.size()) - 1),
-                   sameTitles ? QList<int>{DetailRole, RecoverableRole, Qt::AccessibleTextRole} : QList<int>{});
+  emit dataChanged(
+      index(0), index(static_cast<int>(m_rows.size()) - 1),
+      sameTitles ? QList<int>{DetailRole, RecoverableRole, Qt::AccessibleTextRole} : QList<int>{});
 }
 
 void NoteListModel::noteChanged(const QString& id) {
@@ -166,7 +169,8 @@ QSize NoteRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModel
   return {width, layout(styled, index, 0, 0, width).height};
 }
 
-void NoteRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void NoteRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
   QStyleOptionViewItem styled = option;
   initStyleOption(&styled, index);
   // The selection and hover background as the style draws it, without the item's own text.
@@ -178,7 +182,8 @@ void NoteRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
   const Layout placed = layout(option, index, option.rect.left(), option.rect.top(), option.rect.width());
   const bool selected = (option.state & QStyle::State_Selected) != 0;
-  const QPalette::ColorGroup group = (option.state & QStyle::State_Enabled) != 0 ? QPalette::Normal : QPalette::Disabled;
+  const QPalette::ColorGroup group =
+      (option.state & QStyle::State_Enabled) != 0 ? QPalette::Normal : QPalette::Disabled;
   const QColor text = option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
   QColor muted = option.palette.color(group, QPalette::PlaceholderText);
   if (selected) {
@@ -189,7 +194,8 @@ void NoteRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   painter->save();
   painter->setFont(boldFont(option.font));
   painter->setPen(text);
-  painter->drawText(placed.title, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, index.data(Qt::DisplayRole).toString());
+  painter->drawText(placed.title, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
+                    index.data(Qt::DisplayRole).toString());
 
   if (!placed.badge.isEmpty()) {
     painter->setRenderHint(QPainter::Antialiasing);
@@ -232,12 +238,14 @@ NoteList::NoteList(NoteLibrary& library, QWidget* parent)
 
 QString NoteList::detailLine(const NativeNote& note) {
   const auto seconds = note.createdAt.time_since_epoch().count();
-  const QString created =
-      QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds)).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+  const QString created = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds))
+                              .toLocalTime()
+                              .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
   return created + QStringLiteral(" · ") + NoteExporter::duration(note.durationSeconds);
 }
 
-void NoteList::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
+void NoteList::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                           const QList<int>& roles) {
   QListView::dataChanged(topLeft, bottomRight, roles);
   // A new title may wrap onto another number of lines.
   if (roles.isEmpty() || roles.contains(Qt::DisplayRole)) {

@@ -13,7 +13,7 @@
 namespace sayloom {
 class NoteLibrary;
 struct NativeNote;
-}
+}  // namespace sayloom
 
 namespace sayloom::ui {
 
@@ -22,9 +22,9 @@ class NoteListModel : public QAbstractListModel {
   Q_OBJECT
 public:
   enum Role {
-    IdRole = Qt::UserRole,            // QString
-    DetailRole,                       // QString: creation time · duration
-    RecoverableRole,                  // bool: never completed, shows the badge
+    IdRole = Qt::UserRole,  // QString
+    DetailRole,             // QString: creation time · duration
+    RecoverableRole,        // bool: never completed, shows the badge
   };
   // Qt::DisplayRole is the title; Qt::AccessibleTextRole the title, detail line and badge, one a line.
 
@@ -65,7 +65,8 @@ private:
     int height = 0;
   };
   // Where the parts of a row go in a row `width` wide starting at `top`.
-  Layout layout(const QStyleOptionViewItem& option, const QModelIndex& index, int left, int top, int width) const;
+  Layout layout(const QStyleOptionViewItem& option, const QModelIndex& index, int left, int top,
+                int width) const;
 
   QListView* m_view;
 };
@@ -82,7 +83,8 @@ public:
   static inline const QString recoverableBadge = QStringLiteral("복구 가능");
 
 protected:
-  void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) override;
+  void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                   const QList<int>& roles) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:

@@ -31,14 +31,16 @@ QFont headingFont(QFont font) {
 
 // ---- model
 
-PresetListModel::PresetListModel(PresetEditor& editor, QObject* parent) : QAbstractListModel(parent), m_editor(editor) {
+PresetListModel::PresetListModel(PresetEditor& editor, QObject* parent)
+    : QAbstractListModel(parent), m_editor(editor) {
   connect(&editor, &PresetEditor::presetsChanged, this, &PresetListModel::update);
   // The swatches follow the desktop's contrast and transparency settings.
-  connect(&platform::AccessibilitySettings::shared(), &platform::AccessibilitySettings::changed, this, [this] {
-    if (!m_rows.empty()) {
-      emit dataChanged(index(0), index(rowCount() - 1), {Qt::DecorationRole});
-    }
-  });
+  connect(&platform::AccessibilitySettings::shared(), &platform::AccessibilitySettings::changed, this,
+          [this] {
+            if (!m_rows.empty()) {
+              emit dataChanged(index(0), index(rowCount() - 1), {Qt::DecorationRole});
+            }
+          });
   update();
 }
 
@@ -64,8 +66,9 @@ int PresetListModel::rowOf(const QString& id) const {
 }
 
 Qt::ItemFlags PresetListModel::flags(const QModelIndex& index) const {
-  return presetAt(index.row()) != nullptr ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren
-                                          : Qt::NoItemFlags;
+  return presetAt(index.row()) != nullptr
+             ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren
+             : Qt::NoItemFlags;
 }
 
 QVariant PresetListModel::data(const QModelIndex& index, int role) const {
@@ -74,8 +77,9 @@ QVariant PresetListModel::data(const QModelIndex& index, int role) const {
   }
   const OverlayPreset* preset = presetAt(index.row());
   if (preset == nullptr) {
-    const QString heading = index.row() == 0 ? PresetList::builtInHeading
-                                             : QStringLiteral("%1 %2").arg(PresetList::userHeading).arg(m_userCount);
+    const QString heading = index.row() == 0
+                                ? PresetList::builtInHeading
+                                : QStringLiteral("%1 %2").arg(PresetList::userHeading).arg(m_userCount);
     switch (role) {
       case Qt::DisplayRole:
       case Qt::AccessibleTextRole:
@@ -161,10 +165,12 @@ QSize PresetRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QMod
   return {width, content + 2 * rowMarginY};
 }
 
-void PresetRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void PresetRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
   QStyleOptionViewItem styled = option;
   initStyleOption(&styled, index);
-  const QPalette::ColorGroup group = (option.state & QStyle::State_Enabled) != 0 ? QPalette::Normal : QPalette::Disabled;
+  const QPalette::ColorGroup group =
+      (option.state & QStyle::State_Enabled) != 0 ? QPalette::Normal : QPalette::Disabled;
   painter->save();
   if (index.data(PresetListModel::HeadingRole).toBool()) {
     painter->setFont(headingFont(option.font));
@@ -191,8 +197,10 @@ void PresetRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     return QRect(QPoint(left, inner.top() + (inner.height() - size.height()) / 2), size);
   };
 
-  index.data(Qt::DecorationRole).value<QIcon>().paint(painter, centred(x, QSize(iconSize, iconSize)), Qt::AlignCenter,
-                                                      selected ? QIcon::Selected : QIcon::Normal);
+  index.data(Qt::DecorationRole)
+      .value<QIcon>()
+      .paint(painter, centred(x, QSize(iconSize, iconSize)), Qt::AlignCenter,
+             selected ? QIcon::Selected : QIcon::Normal);
   x += iconSize + partGap;
 
   if (const OverlayPreset* preset = m_model.presetAt(index.row())) {
@@ -219,9 +227,10 @@ void PresetRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   const QRect nameRect(x, inner.top(), std::max(0, right - x), inner.height());
   painter->setFont(option.font);
   painter->setPen(text);
-  painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
-                    QFontMetrics(option.font).elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-                                                         nameRect.width()));
+  painter->drawText(
+      nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+      QFontMetrics(option.font)
+          .elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, nameRect.width()));
   painter->restore();
 }
 

@@ -58,7 +58,8 @@ void PreviewCanvas::paintEvent(QPaintEvent*) {
   PreviewBackdrop::paint(painter, area, m_backdrop);
 
   // A slide on the sample screen: its header and large text.
-  const QColor ink = m_backdrop == PreviewBackdrop::Kind::light ? QColor(0x1d, 0x23, 0x2e) : QColor(Qt::white);
+  const QColor ink =
+      m_backdrop == PreviewBackdrop::Kind::light ? QColor(0x1d, 0x23, 0x2e) : QColor(Qt::white);
   QFont header = font();
   header.setPointSizeF(8);
   header.setBold(true);

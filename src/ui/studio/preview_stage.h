@@ -49,7 +49,8 @@ public:
   explicit PreviewStage(PresetEditor& presets, QWidget* parent = nullptr);
   PreviewCanvas* canvas() const { return m_canvas; }
 
-  static inline const QString hint = QStringLiteral("키를 누른 채 실제 자막 창을 이동하거나 크기를 조절하세요.");
+  static inline const QString hint =
+      QStringLiteral("키를 누른 채 실제 자막 창을 이동하거나 크기를 조절하세요.");
 
 private:
   PreviewCanvas* m_canvas;

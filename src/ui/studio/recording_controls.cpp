@@ -17,8 +17,8 @@
 #include "ui/binding.h"
 #include "ui/shell/app_actions.h"
 #include "ui/studio/choices.h"
-#include "ui/studio/view_bindings.h"
 #include "ui/studio/studio_style.h"
+#include "ui/studio/view_bindings.h"
 
 namespace sayloom::ui {
 
@@ -55,21 +55,23 @@ RecordingControls::RecordingControls(AppModel& model, AppActions& actions, QWidg
   ++row;
 
   auto* source = new QComboBox(this);
-  bindChoice(source, choices::inputSource(), &session, &RecordingSession::sourceChanged,
-             [&session] { return session.source(); },
-             [&session, &model](const QString& value) {
-               session.setSource(value);
-               // The displays are listed afresh each time system audio is chosen.
-               if (value == QLatin1String("system")) {
-                 start(model.loadDisplays());
-               }
-             });
+  bindChoice(
+      source, choices::inputSource(), &session, &RecordingSession::sourceChanged,
+      [&session] { return session.source(); },
+      [&session, &model](const QString& value) {
+        session.setSource(value);
+        // The displays are listed afresh each time system audio is chosen.
+        if (value == QLatin1String("system")) {
+          start(model.loadDisplays());
+        }
+      });
   addRow(QStringLiteral("입력"), source);
 
   auto* language = new QComboBox(this);
-  bindChoice(language, choices::recognitionLanguage(), &session, &RecordingSession::languageChanged,
-             [&session] { return session.language(); },
-             [&session](const QString& value) { session.setLanguage(value); });
+  bindChoice(
+      language, choices::recognitionLanguage(), &session, &RecordingSession::languageChanged,
+      [&session] { return session.language(); },
+      [&session](const QString& value) { session.setLanguage(value); });
   addRow(QStringLiteral("인식 언어"), language, 2);
   ++row;
 
@@ -81,7 +83,8 @@ RecordingControls::RecordingControls(AppModel& model, AppActions& actions, QWidg
   const auto refreshDisplays = [display, &session] {
     std::vector<Choice> list;
     for (const Display& each : session.displays()) {
-      list.push_back({QStringLiteral("디스플레이 %1").arg(each.identifier), QString::number(each.identifier)});
+      list.push_back(
+          {QStringLiteral("디스플레이 %1").arg(each.identifier), QString::number(each.identifier)});
     }
     setChoices(display, list);
     showChoice(display, QString::number(session.displayID()));
@@ -98,15 +101,18 @@ RecordingControls::RecordingControls(AppModel& model, AppActions& actions, QWidg
   ++row;
 
   auto* live = new QCheckBox(QStringLiteral("실시간 번역"), this);
-  bindToggle(live, &session, &RecordingSession::liveTranslationChanged, [&session] { return session.liveTranslation(); },
-             [&session](bool on) { session.setLiveTranslation(on); });
+  bindToggle(
+      live, &session, &RecordingSession::liveTranslationChanged,
+      [&session] { return session.liveTranslation(); },
+      [&session](bool on) { session.setLiveTranslation(on); });
   form->addWidget(live, row, 0, 1, 4);
   ++row;
 
   auto* target = new QComboBox(this);
-  bindChoice(target, choices::liveTranslationLanguage(), &session, &RecordingSession::translationLanguageChanged,
-             [&session] { return session.translationLanguage(); },
-             [&session](const QString& value) { session.setTranslationLanguage(value); });
+  bindChoice(
+      target, choices::liveTranslationLanguage(), &session, &RecordingSession::translationLanguageChanged,
+      [&session] { return session.translationLanguage(); },
+      [&session](const QString& value) { session.setTranslationLanguage(value); });
   addRow(QStringLiteral("번역 언어"), target);
 
   // The account's workspaces; "선택하세요" when there is none to choose.

@@ -50,7 +50,8 @@ QWidget* makeAccountBox(CloudAccess& cloud, QWidget* parent) {
     kicker->setVisible(profile.has_value());
     if (profile) {
       kicker->setText(QStringLiteral("기존 Sayloom 계정"));
-      name->setText(QString::fromStdString(profile->displayName.empty() ? profile->email : profile->displayName));
+      name->setText(
+          QString::fromStdString(profile->displayName.empty() ? profile->email : profile->displayName));
       detail->setText(QString::fromStdString(profile->email));
     } else {
       name->setText(QStringLiteral("로컬 작업 공간"));
@@ -80,8 +81,10 @@ Sidebar::Sidebar(AppModel& model, AppActions& actions, QWidget* parent) : QWidge
   layout->addWidget(makeCaption(QStringLiteral("작업 공간"), this));
   m_sections = new QListWidget(this);
   m_sections->setAccessibleName(QStringLiteral("작업 공간"));
-  m_sections->addItem(new QListWidgetItem(Icons::icon(QStringLiteral("waveform")), QStringLiteral("스튜디오")));
-  m_sections->addItem(new QListWidgetItem(Icons::icon(QStringLiteral("captions.bubble")), QStringLiteral("내 노트")));
+  m_sections->addItem(
+      new QListWidgetItem(Icons::icon(QStringLiteral("waveform")), QStringLiteral("스튜디오")));
+  m_sections->addItem(
+      new QListWidgetItem(Icons::icon(QStringLiteral("captions.bubble")), QStringLiteral("내 노트")));
   m_sections->setCurrentRow(0);
   m_sections->setFixedHeight(m_sections->sizeHintForRow(0) * 2 + 2 * m_sections->frameWidth() + 4);
   m_sections->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

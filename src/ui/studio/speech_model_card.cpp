@@ -24,7 +24,8 @@ SpeechModelCard::SpeechModelCard(AppModel& model, QWidget* parent) : QFrame(pare
   lines->addWidget(makeHeading(QStringLiteral("오프라인 대본을 위한 Whisper 모델"), this, 0));
   lines->addWidget(makeCaption(QStringLiteral("처음 한 번 148 MB 다운로드 · 이후 기기에서 인식"), this));
   row->addLayout(lines, 1);
-  auto* download = new QPushButton(Icons::icon(QStringLiteral("arrow.down.circle")), QStringLiteral("모델 다운로드"), this);
+  auto* download = new QPushButton(Icons::icon(QStringLiteral("arrow.down.circle")),
+                                   QStringLiteral("모델 다운로드"), this);
   onClick(download, [&model] { model.downloadModel(); });
   row->addWidget(download);
   auto* progress = new QProgressBar(this);

@@ -25,7 +25,10 @@ namespace sayloom::ui {
 
 StudioWindow::StudioWindow(AppModel& model, AppActions& actions, std::function<bool()> keepsRunningWhenClosed,
                            QWidget* parent)
-    : QMainWindow(parent), m_model(model), m_actions(actions), m_keepsRunningWhenClosed(std::move(keepsRunningWhenClosed)) {
+    : QMainWindow(parent),
+      m_model(model),
+      m_actions(actions),
+      m_keepsRunningWhenClosed(std::move(keepsRunningWhenClosed)) {
   setObjectName(QStringLiteral("studio"));
   setWindowTitle(QStringLiteral("Sayloom · Studio"));
   setMinimumSize(minimumContentSize);
@@ -114,7 +117,8 @@ void StudioWindow::showWarning() {
   }
   // One alert at a time; a newer warning replaces the text of the one on screen.
   if (m_warningBox == nullptr) {
-    m_warningBox = new QMessageBox(QMessageBox::Warning, warningTitle, QString(), QMessageBox::NoButton, this);
+    m_warningBox =
+        new QMessageBox(QMessageBox::Warning, warningTitle, QString(), QMessageBox::NoButton, this);
     m_warningBox->setAttribute(Qt::WA_DeleteOnClose);
     m_warningBox->addButton(QStringLiteral("확인"), QMessageBox::AcceptRole);
     connect(m_warningBox, &QMessageBox::finished, this, [this] {

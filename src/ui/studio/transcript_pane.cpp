@@ -1,14 +1,14 @@
 // The transcript pane: the selected note's entries, its empty state and the note's commands.
 #include "ui/studio/transcript_pane.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStackedWidget>
-#include <QTextBrowser>
-#include <QAbstractTextDocumentLayout>
 #include <QTextBlockFormat>
+#include <QTextBrowser>
 #include <QTextCursor>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -25,8 +25,8 @@
 #include "core/export_formats.h"
 #include "ui/binding.h"
 #include "ui/icons/icons.h"
-#include "ui/studio/view_bindings.h"
 #include "ui/studio/studio_style.h"
+#include "ui/studio/view_bindings.h"
 
 namespace sayloom::ui {
 
@@ -93,7 +93,8 @@ TranscriptPane::TranscriptPane(AppModel& model, QWidget* parent) : QFrame(parent
   onClick(web, [&model] { model.cloud().openWebNote(); });
   header->addWidget(web);
 
-  auto* recover = new QPushButton(Icons::icon(QStringLiteral("arrow.clockwise")), QStringLiteral("저장 오디오에서 대본 복구"), this);
+  auto* recover = new QPushButton(Icons::icon(QStringLiteral("arrow.clockwise")),
+                                  QStringLiteral("저장 오디오에서 대본 복구"), this);
   onClick(recover, [&model] { start(model.recoverSelected()); });
   header->addWidget(recover);
 
@@ -134,9 +135,8 @@ TranscriptPane::TranscriptPane(AppModel& model, QWidget* parent) : QFrame(parent
   emptyLayout->addWidget(hint);
   emptyLayout->addStretch();
   m_stack->addWidget(empty);
-  follow(m_emptyTitle, &model.session(), &RecordingSession::recordingChanged, [this] {
-    m_emptyTitle->setText(m_model.session().recording() ? listeningTitle : waitingTitle);
-  });
+  follow(m_emptyTitle, &model.session(), &RecordingSession::recordingChanged,
+         [this] { m_emptyTitle->setText(m_model.session().recording() ? listeningTitle : waitingTitle); });
 
   m_entries = new QTextBrowser(m_stack);
   m_entries->setAccessibleName(QStringLiteral("대본"));

@@ -22,22 +22,25 @@ TrayMenu::TrayMenu(AppModel& model, AppActions& actions, std::function<void()> o
   m_icon->setToolTip(QStringLiteral("Sayloom"));
   m_icon->setContextMenu(m_menu);
   follow(m_icon, &session, &RecordingSession::recordingChanged, [this, &session] {
-    m_icon->setIcon(Icons::icon(session.recording() ? QStringLiteral("record.circle.fill") : QStringLiteral("waveform")));
+    m_icon->setIcon(
+        Icons::icon(session.recording() ? QStringLiteral("record.circle.fill") : QStringLiteral("waveform")));
   });
   // A click on the icon itself opens the studio as well.
-  connect(m_icon, &QSystemTrayIcon::activated, this, [open = openStudio](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::Trigger) {
-      open();
-    }
-  });
+  connect(m_icon, &QSystemTrayIcon::activated, this,
+          [open = openStudio](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger) {
+              open();
+            }
+          });
 
   // The header: who is working, the tagline, and the time recorded while a recording runs.
   QAction* account = m_menu->addAction(QString());
   account->setEnabled(false);
   follow(account, &model.cloud(), &CloudAccess::profileChanged, [account, &model] {
     const std::optional<FirebaseProfile>& profile = model.cloud().profile();
-    account->setText(profile ? QString::fromStdString(profile->displayName.empty() ? profile->email : profile->displayName)
-                             : QStringLiteral("로컬 작업 공간"));
+    account->setText(
+        profile ? QString::fromStdString(profile->displayName.empty() ? profile->email : profile->displayName)
+                : QStringLiteral("로컬 작업 공간"));
   });
   m_menu->addAction(tagline)->setEnabled(false);
   QAction* elapsed = m_menu->addAction(QString());
@@ -50,8 +53,9 @@ TrayMenu::TrayMenu(AppModel& model, AppActions& actions, std::function<void()> o
   follow(elapsed, &session, &RecordingSession::elapsedChanged, showElapsed);
   m_menu->addSeparator();
 
-  onTrigger(m_menu->addAction(Icons::icon(QStringLiteral("macwindow")), QStringLiteral("Sayloom Studio 열기")),
-            openStudio);
+  onTrigger(
+      m_menu->addAction(Icons::icon(QStringLiteral("macwindow")), QStringLiteral("Sayloom Studio 열기")),
+      openStudio);
   m_menu->addAction(actions.record());
   m_menu->addSeparator();
   m_menu->addAction(actions.hideOverlaysToggle());

@@ -8,8 +8,8 @@
 
 #include "app/app_status.h"
 #include "app/cloud/account_cloud_access.h"
-#include "app/notes/note_library.h"
 #include "app/cloud/cloud_fixture.h"
+#include "app/notes/note_library.h"
 #include "platform/web_browser.h"
 #include "support/file_bytes.h"
 #include "support/temp_dir.h"
@@ -27,7 +27,8 @@ protected:
   // The model's cloud part as a fresh program start makes it.
   std::unique_ptr<AccountCloudAccess> start() {
     auto sync = std::make_unique<AccountCloudAccess>(
-        std::make_unique<FirebaseAccountLink>(std::make_unique<platform::LibsecretStore>(), emulatorEndpoints()),
+        std::make_unique<FirebaseAccountLink>(std::make_unique<platform::LibsecretStore>(),
+                                              emulatorEndpoints()),
         std::make_unique<platform::DesktopWebBrowser>());
     sync->attach({library, status, [] { return false; }, [] { return QStringLiteral("en"); }, [] {}});
     return sync;
@@ -86,7 +87,8 @@ TEST_F(AccountCloudAccessEmulatorTest, UnderEmulatorsTheRealAccountsCredentialIs
   const std::string real =
       encodeCredential({{"real-user", "me@example.com", "나"}, "the real account's refresh token"});
   m_store.write(real);  // the item of the configured cloud's account
-  AccountCloudAccess sync(FirebaseAccountLink::forThisDesktop(), std::make_unique<platform::DesktopWebBrowser>());
+  AccountCloudAccess sync(FirebaseAccountLink::forThisDesktop(),
+                          std::make_unique<platform::DesktopWebBrowser>());
   sync.attach({library, status, [] { return false; }, [] { return QStringLiteral("en"); }, [] {}});
 
   ASSERT_TRUE(runTask(sync.restore()));

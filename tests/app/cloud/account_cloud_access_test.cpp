@@ -4,12 +4,13 @@
 // translating on failure without losing anything recorded, and the web pages.
 #include "app/cloud/account_cloud_access.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include "app/app_status.h"
-#include "app/notes/note_library.h"
 #include "app/cloud/memory_cloud_session.h"
+#include "app/notes/note_library.h"
 #include "core/cloud_notes_rules.h"
 #include "platform/web_browser.h"
 #include "support/run_task.h"
@@ -33,11 +34,14 @@ protected:
   AccountCloudAccessTest() {
     auto account = std::make_unique<MemoryCloudSession>();
     cloud = account.get();
-    cloud->put("users/u1/workspaceMemberships/m1",
-               CloudContract::fields({{"workspaceId", "team"}, {"workspaceType", "team"}, {"status", "active"}}));
+    cloud->put(
+        "users/u1/workspaceMemberships/m1",
+        CloudContract::fields({{"workspaceId", "team"}, {"workspaceType", "team"}, {"status", "active"}}));
     cloud->put("users/u1/workspaceMemberships/m2",
-               CloudContract::fields({{"workspaceId", "mine"}, {"workspaceType", "personal"}, {"status", "active"}}));
-    sync = std::make_unique<AccountCloudAccess>(std::move(account), std::make_unique<RecordingBrowser>(opened));
+               CloudContract::fields(
+                   {{"workspaceId", "mine"}, {"workspaceType", "personal"}, {"status", "active"}}));
+    sync =
+        std::make_unique<AccountCloudAccess>(std::move(account), std::make_unique<RecordingBrowser>(opened));
     sync->attach({library, status, [this] { return busy; }, [] { return QStringLiteral("en"); },
                   [this] { ++refreshed; }});
   }
@@ -188,7 +192,8 @@ TEST_F(AccountCloudAccessTest, AFailedLiveSyncStopsTranslatingAndKeepsWhatWasRec
   EXPECT_EQ(after->durationSeconds, 80);
   EXPECT_EQ(after->segments.size(), 2u);
   EXPECT_EQ(after->cloudNoteId, "native_" + after->id);
-  EXPECT_EQ(status.warning(), QStringLiteral("클라우드 번역을 중지했습니다. 로컬 녹음은 계속됩니다. network down"));
+  EXPECT_EQ(status.warning(),
+            QStringLiteral("클라우드 번역을 중지했습니다. 로컬 녹음은 계속됩니다. network down"));
   EXPECT_EQ(runTask(library.stored(id))->segments.size(), 2u);
 
   // Without a workspace (signed out) nothing is synced.

@@ -8,10 +8,10 @@
 #include <fstream>
 
 #include "app/app_status.h"
+#include "app/cloud/cloud_fixture.h"
 #include "app/cloud/cloud_notes_service.h"
 #include "app/cloud/firestore_client.h"
 #include "app/notes/note_library.h"
-#include "app/cloud/cloud_fixture.h"
 #include "core/cloud_messages.h"
 #include "core/cloud_notes_rules.h"
 #include "core/data_paths.h"

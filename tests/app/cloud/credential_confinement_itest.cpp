@@ -92,10 +92,11 @@ protected:
   AppModel& start() {
     CloudEndpoints endpoints = emulatorEndpoints();
     endpoints.firestore = m_proxy->endpoint();
-    auto account = std::make_unique<FirebaseAccountLink>(std::make_unique<platform::LibsecretStore>(), endpoints);
+    auto account =
+        std::make_unique<FirebaseAccountLink>(std::make_unique<platform::LibsecretStore>(), endpoints);
     m_account = account.get();
     m_cloud = std::make_unique<AccountCloudAccess>(std::move(account),
-                                                 std::make_unique<platform::DesktopWebBrowser>());
+                                                   std::make_unique<platform::DesktopWebBrowser>());
     AppModel& model = makeModel();
     QObject::connect(&model.appStatus(), &AppStatus::statusChanged,
                      [&] { m_shown += model.appStatus().status().toStdString() + "\n"; });
@@ -145,7 +146,7 @@ protected:
 
   platform::LibsecretStore m_store;
   std::unique_ptr<PreconditionProxy> m_proxy;
-  FirebaseAccountLink* m_account = nullptr;         // owned by the model's cloud part
+  FirebaseAccountLink* m_account = nullptr;     // owned by the model's cloud part
   std::map<std::string, std::string> m_tokens;  // token → what it is
   std::string m_shown;                          // every status and warning text shown
 };

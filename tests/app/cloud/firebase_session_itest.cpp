@@ -8,8 +8,8 @@
 #include <QSignalSpy>
 #include <QTimer>
 
-#include "app/cloud/firebase_session.h"
 #include "app/cloud/cloud_fixture.h"
+#include "app/cloud/firebase_session.h"
 #include "core/cloud_messages.h"
 #include "core/native_error.h"
 #include "fakes/loopback_server.h"

@@ -4,8 +4,8 @@
 // update-time precondition of a PATCH, a refused token).
 #include <gtest/gtest.h>
 
-#include "app/cloud/firestore_client.h"
 #include "app/cloud/cloud_fixture.h"
+#include "app/cloud/firestore_client.h"
 #include "core/native_error.h"
 #include "fakes/fake_firestore.h"
 

@@ -8,10 +8,10 @@
 // translation, and its warning does not hide why.
 #include <gtest/gtest.h>
 
-#include "app/scripted_recording.h"
 #include "app/cloud/account_cloud_access.h"
-#include "app/cloud/firestore_client.h"
 #include "app/cloud/cloud_fixture.h"
+#include "app/cloud/firestore_client.h"
+#include "app/scripted_recording.h"
 #include "core/cloud_notes_rules.h"
 #include "fakes/precondition_proxy.h"
 #include "platform/web_browser.h"
@@ -174,9 +174,8 @@ TEST_F(LiveTranslationTest, TheFinalUploadKeepsTheModelBusyUntilItEnds) {
   model.library().setSelectedNoteID(id);
 
   // The final upload begins once the last chunk is recognised; the database keeps it waiting.
-  QObject::connect(&model.recognition(), &RecognitionQueue::drained, [&] {
-    stalling = !model.session().recording();
-  });
+  QObject::connect(&model.recognition(), &RecognitionQueue::drained,
+                   [&] { stalling = !model.session().recording(); });
   QCoro::waitFor(model.stopRecording());
   ASSERT_TRUE(eventually([&] { return !model.recognition().recognizing() && stalled > 0; }));
 
@@ -265,7 +264,8 @@ TEST_F(LiveTranslationTest, ALocalSaveFailureAfterALiveSyncStopsOnlyTheTranslati
 
   const QString warning = model.appStatus().warning().value_or(QString());
   const QStringList lines = warning.split(QLatin1Char('\n'));
-  EXPECT_TRUE(lines.front().startsWith(QStringLiteral("클라우드 번역을 중지했습니다. 로컬 녹음은 계속됩니다. ")))
+  EXPECT_TRUE(
+      lines.front().startsWith(QStringLiteral("클라우드 번역을 중지했습니다. 로컬 녹음은 계속됩니다. ")))
       << warning.toStdString();
   EXPECT_TRUE(warning.contains(QString::fromUtf8(std::strerror(EFBIG)))) << warning.toStdString();
 

@@ -107,8 +107,8 @@ public:
     co_return found->second(data);
   }
 
-  QCoro::Task<json> firestore(std::string method, std::string path, std::optional<json> body,
-                              std::string uid, std::stop_token stop) override {
+  QCoro::Task<json> firestore(std::string method, std::string path, std::optional<json> body, std::string uid,
+                              std::stop_token stop) override {
     checkAccount(uid);
     co_await wait(method + " " + path, stop);
     co_return answer(method, path, body.value_or(json::object()));

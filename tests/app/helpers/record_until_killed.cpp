@@ -23,9 +23,9 @@
 
 #include "app/app_model.h"
 #include "app/app_status.h"
-#include "app/recording/audio_capture.h"
 #include "app/notes/note_library.h"
 #include "app/recognition/recognition_queue.h"
+#include "app/recording/audio_capture.h"
 #include "app/recording/recording_session.h"
 #include "core/chunk_files.h"
 #include "platform/save_dialog.h"

@@ -360,8 +360,8 @@ TEST_F(RecognitionServiceTest, AnEngineThatOutlivesItsTimeLimitIsEndedAndCountsA
     bool answers;
   };
   const Case cases[] = {
-      {"hangs on the default device, answers on the processor", false, hangs, "0", false, std::chrono::seconds(5),
-       2, true},
+      {"hangs on the default device, answers on the processor", false, hangs, "0", false,
+       std::chrono::seconds(5), 2, true},
       {"hangs on the processor", true, hangs, hangs, false, std::chrono::milliseconds(500), 1, false},
       {"hangs on both", false, hangs, hangs, false, std::chrono::milliseconds(500), 2, false},
       {"hangs and ignores termination", true, hangs, hangs, true, std::chrono::milliseconds(500), 1, false},

@@ -59,7 +59,9 @@ TEST_F(RecordingSessionTest, ACaptureErrorOrSleepStopsAndSavesTheRecordingWithIt
   };
   const std::vector<Case> cases = {
       {"stream stopped",
-       [](RecordingSessionTest& t, ScriptedSleepWatcher&) { t.source.events(platform::SourceEvent::streamStopped); },
+       [](RecordingSessionTest& t, ScriptedSleepWatcher&) {
+         t.source.events(platform::SourceEvent::streamStopped);
+       },
        false},
       {"sleep", [](RecordingSessionTest&, ScriptedSleepWatcher& watcher) { watcher.sleep(); }, true},
   };
@@ -73,7 +75,8 @@ TEST_F(RecordingSessionTest, ACaptureErrorOrSleepStopsAndSavesTheRecordingWithIt
     push(16'000);
 
     c.trigger(*this, *sleep);
-    ASSERT_TRUE(eventually([&] { return !model.session().recording() && !model.appStatus().working(); }, 10'000));
+    ASSERT_TRUE(
+        eventually([&] { return !model.session().recording() && !model.appStatus().working(); }, 10'000));
     ASSERT_TRUE(model.appStatus().warning().has_value());
     EXPECT_EQ(model.appStatus().warning()->startsWith(QStringLiteral("Mac이 잠자기에")), c.sleepText);
     EXPECT_FALSE(sleep->held);
@@ -107,11 +110,14 @@ TEST_F(RecordingSessionTest, ChunksBeyondABacklogOfSixtyFourAreLeftOnDiskAndName
   const std::int64_t chunks = RecognitionQueue::backlogLimit + 3;
   for (std::int64_t pushed = 0; pushed < chunks * samplesPerChunk; pushed += 1'000'000) {
     source.push(std::vector<float>(1'000'000, 0.25f));
-    ASSERT_TRUE(eventually([&] { return model.session().elapsed() * 16'000 >= pushed + 1'000'000 - 1; }, 10'000));
+    ASSERT_TRUE(
+        eventually([&] { return model.session().elapsed() * 16'000 >= pushed + 1'000'000 - 1; }, 10'000));
   }
-  ASSERT_TRUE(eventually([&] { return model.recognition().pending().size() == RecognitionQueue::backlogLimit; }, 10'000));
-  EXPECT_EQ(model.appStatus().status(),
-            QStringLiteral("인식이 밀리고 있습니다. 원본 저장은 계속되며 중지 후 대본 복구로 처리할 수 있습니다."));
+  ASSERT_TRUE(eventually(
+      [&] { return model.recognition().pending().size() == RecognitionQueue::backlogLimit; }, 10'000));
+  EXPECT_EQ(
+      model.appStatus().status(),
+      QStringLiteral("인식이 밀리고 있습니다. 원본 저장은 계속되며 중지 후 대본 복구로 처리할 수 있습니다."));
   EXPECT_TRUE(model.session().recording());
   shutdown();
   EXPECT_TRUE(fs::exists(audioFolder(id.toStdString()) / "00000066.pcm"));
@@ -185,7 +191,7 @@ void blockWithFolder(const fs::path& file) {
 TEST_F(RecordingSessionTest, AFailedChunkWriteEndsTheWorkerAndEmptiesTheQueueWhileRecordingGoesOn) {
   struct Case {
     const char* name;
-    const char* blocked;  // in the note folder, relative
+    const char* blocked;   // in the note folder, relative
     bool entriesInMemory;  // of the first chunk, whose write fails
   };
   const std::vector<Case> cases = {
@@ -209,8 +215,8 @@ TEST_F(RecordingSessionTest, AFailedChunkWriteEndsTheWorkerAndEmptiesTheQueueWhi
     // Chunks that arrive after the failure start a new worker, so only the first chunk's entry is
     // known to be missing or present.
     const auto& segments = model.library().find(id)->segments;
-    const bool firstChunkInMemory =
-        std::any_of(segments.begin(), segments.end(), [](const TranscriptEntry& e) { return e.startTimeMs == 0; });
+    const bool firstChunkInMemory = std::any_of(segments.begin(), segments.end(),
+                                                [](const TranscriptEntry& e) { return e.startTimeMs == 0; });
     EXPECT_EQ(firstChunkInMemory, c.entriesInMemory);
     EXPECT_TRUE(fs::exists(audioFolder(id.toStdString()) / "00000002.pcm"));
     shutdown();

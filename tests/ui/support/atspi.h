@@ -46,7 +46,8 @@ public:
   Atspi() {
     qDBusRegisterMetaType<AtspiNode>();
     qDBusRegisterMetaType<QList<AtspiNode>>();
-    QDBusInterface launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"));
+    QDBusInterface launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                            QStringLiteral("org.a11y.Bus"));
     const QDBusReply<QString> address = launcher.call(QStringLiteral("GetAddress"));
     if (address.isValid()) {
       m_bus = QDBusConnection::connectToBus(address.value(), QStringLiteral("sayloom-test-atspi"));
@@ -60,8 +61,9 @@ public:
   // by the bus, never by asking them: this test program may be one of them, and it would not answer
   // while it waits.
   std::optional<AtspiNode> application(qint64 pid) const {
-    for (const AtspiNode& app : children({QStringLiteral("org.a11y.atspi.Registry"),
-                                          QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))})) {
+    for (const AtspiNode& app :
+         children({QStringLiteral("org.a11y.atspi.Registry"),
+                   QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))})) {
       const QDBusReply<uint> owner = m_bus.interface()->servicePid(app.service);
       if (owner.isValid() && owner.value() == pid) {
         return app;
@@ -80,7 +82,8 @@ public:
   }
 
   // The first object under `from` (depth first, `from` included) that `matches`.
-  std::optional<AtspiNode> find(const AtspiNode& from, const std::function<bool(const AtspiNode&)>& matches) const {
+  std::optional<AtspiNode> find(const AtspiNode& from,
+                                const std::function<bool(const AtspiNode&)>& matches) const {
     if (matches(from)) {
       return from;
     }
@@ -92,13 +95,16 @@ public:
     return std::nullopt;
   }
   // The first object on screen under `from` whose name is `text`, optionally of `role`.
-  std::optional<AtspiNode> showing(const AtspiNode& from, const QString& text, const QString& role = {}) const {
+  std::optional<AtspiNode> showing(const AtspiNode& from, const QString& text,
+                                   const QString& role = {}) const {
     return find(from, [&](const AtspiNode& node) {
       return name(node) == text && (role.isEmpty() || this->role(node) == role) && isShowing(node);
     });
   }
 
-  QString name(const AtspiNode& node) const { return property(node, accessible, QStringLiteral("Name")).toString(); }
+  QString name(const AtspiNode& node) const {
+    return property(node, accessible, QStringLiteral("Name")).toString();
+  }
   QString description(const AtspiNode& node) const {
     return property(node, accessible, QStringLiteral("Description")).toString();
   }
@@ -116,7 +122,8 @@ public:
   }
   // The object's frame in screen coordinates.
   QRect extents(const AtspiNode& node) const {
-    const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Component"), QStringLiteral("GetExtents"), 0U);
+    const QDBusMessage reply =
+        call(node, QStringLiteral("org.a11y.atspi.Component"), QStringLiteral("GetExtents"), 0U);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
       return {};
     }
@@ -129,7 +136,8 @@ public:
   }
   // Runs the object's first action (a button's press).
   bool press(const AtspiNode& node) const {
-    const QDBusReply<bool> reply = call(node, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"), 0);
+    const QDBusReply<bool> reply =
+        call(node, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"), 0);
     return reply.isValid() && reply.value();
   }
 
@@ -137,7 +145,8 @@ private:
   static inline const QString accessible = QStringLiteral("org.a11y.atspi.Accessible");
 
   template <typename... Args>
-  QDBusMessage call(const AtspiNode& node, const QString& interface, const QString& method, Args... args) const {
+  QDBusMessage call(const AtspiNode& node, const QString& interface, const QString& method,
+                    Args... args) const {
     QDBusMessage message = QDBusMessage::createMethodCall(node.service, node.path.path(), interface, method);
     message.setArguments({QVariant::fromValue(args)...});
     return m_bus.call(message, QDBus::Block, 10'000);

@@ -155,7 +155,9 @@ T* findByText(QWidget* root, const QString& text) {
 // The menu or toolbar entry `text` anywhere under `root` (menus of tool buttons included); a
 // toolbar shows an action's short text, its icon text.
 inline QAction* findAction(QWidget* root, const QString& text) {
-  const auto shows = [&text](const QAction* action) { return action->text() == text || action->iconText() == text; };
+  const auto shows = [&text](const QAction* action) {
+    return action->text() == text || action->iconText() == text;
+  };
   for (QAction* action : root->findChildren<QAction*>()) {
     if (shows(action)) {
       return action;
@@ -217,7 +219,8 @@ protected:
     services.makeCapture = [this] { return scriptedCapture(m_source, m_converter); };
     m_model = std::make_unique<AppModel>(std::move(services));
     QCoro::waitFor(m_model->waitUntilLoaded());
-    m_actions = std::make_unique<ui::AppActions>(*m_model, ui::AppActions::Shell{[this] { ++m_settingsOpened; }, [this] { ++m_quits; }});
+    m_actions = std::make_unique<ui::AppActions>(
+        *m_model, ui::AppActions::Shell{[this] { ++m_settingsOpened; }, [this] { ++m_quits; }});
     m_studio = std::make_unique<ui::StudioWindow>(*m_model, *m_actions, [] { return false; });
     m_studio->show();
     m_studio->activateWindow();
