@@ -222,13 +222,9 @@ void NoteRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 // ---- view
 
 NoteList::NoteList(NoteLibrary& library, QWidget* parent)
-    : QListView(parent), m_library(library), m_model(new NoteListModel(library, this)) {
-  setAccessibleName(QStringLiteral("내 노트"));
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-  // Rows are laid out again at a new width, where the titles wrap differently.
-  setResizeMode(QListView::Adjust);
+    : SelectionListView(QStringLiteral("내 노트"), parent),
+      m_library(library),
+      m_model(new NoteListModel(library, this)) {
   setItemDelegate(new NoteRowDelegate(this));
   setModel(m_model);
   connect(m_model, &QAbstractItemModel::modelReset, this, &NoteList::showSelection);
@@ -253,28 +249,15 @@ void NoteList::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottom
   }
 }
 
-void NoteList::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-  QListView::currentChanged(current, previous);
-  if (!m_showingSelection && current.isValid()) {
+void NoteList::chosen(const QModelIndex& current) {
+  if (current.isValid()) {
     m_library.setSelectedNoteID(current.data(NoteListModel::IdRole).toString());
   }
 }
 
 void NoteList::showSelection() {
   const std::optional<QString>& selected = m_library.selectedNoteID();
-  const int row = selected ? m_model->rowOf(*selected) : -1;
-  const QModelIndex target = row >= 0 ? m_model->index(row) : QModelIndex();
-  if (target == currentIndex() && (!target.isValid() || selectionModel()->isSelected(target))) {
-    return;
-  }
-  m_showingSelection = true;
-  if (target.isValid()) {
-    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
-    scrollTo(target);
-  } else {
-    selectionModel()->clear();
-  }
-  m_showingSelection = false;
+  showRow(selected ? m_model->rowOf(*selected) : -1);
 }
 
 }  // namespace sayloom::ui

@@ -10,6 +10,8 @@
 #include <QStyledItemDelegate>
 #include <vector>
 
+#include "ui/studio/selection_list_view.h"
+
 namespace sayloom {
 class NoteLibrary;
 struct NativeNote;
@@ -71,7 +73,7 @@ private:
   QListView* m_view;
 };
 
-class NoteList : public QListView {
+class NoteList : public SelectionListView {
   Q_OBJECT
 public:
   explicit NoteList(NoteLibrary& library, QWidget* parent = nullptr);
@@ -85,14 +87,13 @@ public:
 protected:
   void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                    const QList<int>& roles) override;
-  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void chosen(const QModelIndex& current) override;
 
 private:
   void showSelection();
 
   NoteLibrary& m_library;
   NoteListModel* m_model;
-  bool m_showingSelection = false;
 };
 
 }  // namespace sayloom::ui

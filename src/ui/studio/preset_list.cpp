@@ -237,14 +237,9 @@ void PresetRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 // ---- view
 
 PresetList::PresetList(PresetEditor& editor, QWidget* parent)
-    : QListView(parent), m_editor(editor), m_model(new PresetListModel(editor, this)) {
-  setAccessibleName(QStringLiteral("오버레이 프리셋"));
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-  // Rows are as wide as the list: they are laid out again at a new width.
-  setResizeMode(QListView::Adjust);
-  setUniformItemSizes(false);
+    : SelectionListView(QStringLiteral("오버레이 프리셋"), parent),
+      m_editor(editor),
+      m_model(new PresetListModel(editor, this)) {
   setItemDelegate(new PresetRowDelegate(*m_model, this));
   setModel(m_model);
   connect(m_model, &QAbstractItemModel::modelReset, this, &PresetList::showSelection);
@@ -252,29 +247,16 @@ PresetList::PresetList(PresetEditor& editor, QWidget* parent)
   showSelection();
 }
 
-void PresetList::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-  QListView::currentChanged(current, previous);
+void PresetList::chosen(const QModelIndex& current) {
   const QString id = current.data(PresetListModel::IdRole).toString();
-  if (!m_showingSelection && !id.isEmpty()) {
+  if (!id.isEmpty()) {
     m_editor.setSelectedPresetID(id);
   }
 }
 
 void PresetList::showSelection() {
   // The editor names the selected preset, or the first one when its Id is not (yet) a preset's.
-  const int row = m_model->rowOf(QString::fromStdString(m_editor.selectedPreset().Id));
-  const QModelIndex target = row >= 0 ? m_model->index(row) : QModelIndex();
-  if (target == currentIndex() && (!target.isValid() || selectionModel()->isSelected(target))) {
-    return;
-  }
-  m_showingSelection = true;
-  if (target.isValid()) {
-    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
-    scrollTo(target);
-  } else {
-    selectionModel()->clear();
-  }
-  m_showingSelection = false;
+  showRow(m_model->rowOf(QString::fromStdString(m_editor.selectedPreset().Id)));
 }
 
 }  // namespace sayloom::ui

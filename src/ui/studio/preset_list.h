@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/overlay_preset.h"
+#include "ui/studio/selection_list_view.h"
 
 namespace sayloom {
 class PresetEditor;
@@ -67,7 +68,7 @@ private:
   QListView* m_view;
 };
 
-class PresetList : public QListView {
+class PresetList : public SelectionListView {
   Q_OBJECT
 public:
   explicit PresetList(PresetEditor& editor, QWidget* parent = nullptr);
@@ -79,14 +80,13 @@ public:
   static inline const QString shownTag = QStringLiteral("표시 중");
 
 protected:
-  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void chosen(const QModelIndex& current) override;
 
 private:
   void showSelection();
 
   PresetEditor& m_editor;
   PresetListModel* m_model;
-  bool m_showingSelection = false;
 };
 
 }  // namespace sayloom::ui
