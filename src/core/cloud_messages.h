@@ -20,13 +20,13 @@ inline std::string secretFailed(const char* what, std::int64_t code) {
   return code == 0 ? std::string(what) + "." : std::string(what) + " (" + std::to_string(code) + ").";
 }
 inline std::string secretReadFailed(std::int64_t code) {
-  return secretFailed("Keychain 계정을 읽지 못했습니다", code);
+  return secretFailed("키링 계정을 읽지 못했습니다", code);
 }
 inline std::string secretWriteFailed(std::int64_t code) {
-  return secretFailed("Keychain 계정을 저장하지 못했습니다", code);
+  return secretFailed("키링 계정을 저장하지 못했습니다", code);
 }
 inline std::string secretDeleteFailed(std::int64_t code) {
-  return secretFailed("Keychain 로그아웃에 실패했습니다", code);
+  return secretFailed("키링 로그아웃에 실패했습니다", code);
 }
 
 }  // namespace sayloom::messages

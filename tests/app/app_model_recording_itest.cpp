@@ -212,7 +212,7 @@ TEST_F(RecordingTest, TheSleepSignalStopsAndSavesTheRecordingBeforeLettingGo) {
       eventually([&] { return !model.session().recording() && !model.appStatus().working(); }, 60'000));
   ASSERT_TRUE(model.appStatus().warning());
   EXPECT_EQ(*model.appStatus().warning(),
-            QStringLiteral("Mac이 잠자기에 들어가 녹음을 저장합니다. 깨어난 뒤 새 녹음을 시작해 주세요."));
+            QStringLiteral("컴퓨터가 잠자기에 들어가 녹음을 저장합니다. 깨어난 뒤 새 녹음을 시작해 주세요."));
   EXPECT_TRUE(storedNote(id).completed);
   EXPECT_EQ(logind.heldInhibitors(), 0U);
   EXPECT_EQ(logind.inhibitCalls().size(), 1);

@@ -313,7 +313,7 @@ const ControlCase controlCases[] = {
      [](StudioControls& t) {
        EXPECT_TRUE(findByText(t.studio(), QStringLiteral("남겨둔 이야기를 이어가세요."))->isVisible());
        EXPECT_TRUE(
-           findByText(t.studio(), QStringLiteral("원본 오디오와 대본은 이 Mac에 보관됩니다."))->isVisible());
+           findByText(t.studio(), QStringLiteral("원본 오디오와 대본은 이 컴퓨터에 보관됩니다."))->isVisible());
        EXPECT_FALSE(findByText(t.studio(), QStringLiteral("녹음 시작"))->isVisible());
        EXPECT_FALSE(findByText(t.studio(), QStringLiteral("오버레이 미리보기"))->isVisible());
        EXPECT_TRUE(findByText(t.studio(), QStringLiteral("계정 연결"))->isVisible());
@@ -393,7 +393,7 @@ TEST_F(StudioWindowTest, HasItsIdentifierTitleAndSizes) {
         "오프라인 대본을 위한 Whisper 모델", "처음 한 번 148 MB 다운로드 · 이후 기기에서 인식",
         "오버레이 미리보기", "미리보기 배경", "키를 누른 채 실제 자막 창을 이동하거나 크기를 조절하세요.",
         "Alt", "Super", "대본",
-        "오디오는 이 Mac에 저장됩니다. 클라우드 작업은 직접 선택할 때만 실행됩니다."}) {
+        "오디오는 이 컴퓨터에 저장됩니다. 클라우드 작업은 직접 선택할 때만 실행됩니다."}) {
     EXPECT_NE(findByText(&window, QString::fromUtf8(text)), nullptr) << text;
   }
   auto* backdrops = findByText<QComboBox>(&window, QStringLiteral("미리보기 배경"));

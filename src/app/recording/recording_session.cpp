@@ -32,7 +32,7 @@ const QString stoppedStatus = QStringLiteral("녹음을 기기에 저장했습�
 const QString liveTranslationWarning = QStringLiteral("실시간 번역에는 모델·계정·워크스페이스가 필요합니다.");
 const char* const chooseDisplayMessage = "시스템 오디오를 녹음할 화면을 먼저 선택해 주세요.";
 const QString sleepWarning =
-    QStringLiteral("Mac이 잠자기에 들어가 녹음을 저장합니다. 깨어난 뒤 새 녹음을 시작해 주세요.");
+    QStringLiteral("컴퓨터가 잠자기에 들어가 녹음을 저장합니다. 깨어난 뒤 새 녹음을 시작해 주세요.");
 const QString systemAudioPermissionWarning = QStringLiteral(
     "시스템 오디오 권한이 필요합니다. 시스템 설정에서 화면 및 시스템 오디오 녹음을 허용하고 다시 시도해 "
     "주세요.");

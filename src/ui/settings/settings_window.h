@@ -21,7 +21,7 @@ public:
   QTabWidget* sections() const { return m_sections; }
 
   static inline const QString cpuHelp =
-      QStringLiteral("기본값은 Metal입니다. GPU 인식 실패 시 CPU로 한 번 재시도합니다.");
+      QStringLiteral("인식은 CPU에서 실행됩니다. 이 빌드에는 GPU 가속이 없습니다.");
   static inline const QString editTip = QStringLiteral(
       "Alt+Super를 누르면 위치·크기를 편집할 수 있습니다. 메뉴 막대에서도 편집 모드를 켤 수 있습니다.");
 

@@ -99,7 +99,7 @@ void DetailColumn::showSection(Section section) {
   m_title->setText(studio ? QStringLiteral("말에 집중하세요.")
                           : QStringLiteral("남겨둔 이야기를 이어가세요."));
   m_subtitle->setText(studio ? QStringLiteral("목소리는 기록하고, 자막은 원하는 곳에.")
-                             : QStringLiteral("원본 오디오와 대본은 이 Mac에 보관됩니다."));
+                             : QStringLiteral("원본 오디오와 대본은 이 컴퓨터에 보관됩니다."));
   m_recording->setVisible(studio);
   m_overlayRow->setVisible(studio);
   m_cloud->setVisible(!studio);

@@ -84,9 +84,9 @@ TEST_F(AccountCloudAccessTest, RestoreListsWorkspacesOrWarnsAndGoesOn) {
             QStringLiteral("계정은 기기에 보관되어 있습니다. 온라인에서 워크스페이스를 다시 불러와 주세요."));
   EXPECT_EQ(sync->profile()->userId, "u1");
 
-  cloud->restoreFailure = "Keychain 계정을 읽지 못했습니다 (5).";
+  cloud->restoreFailure = "키링 계정을 읽지 못했습니다 (5).";
   EXPECT_FALSE(runTask(sync->restore()));
-  EXPECT_EQ(status.warning(), QStringLiteral("Keychain 계정을 읽지 못했습니다 (5)."));
+  EXPECT_EQ(status.warning(), QStringLiteral("키링 계정을 읽지 못했습니다 (5)."));
 }
 
 TEST_F(AccountCloudAccessTest, PairingOpensTheBrowserOnceAndCancelsSilently) {

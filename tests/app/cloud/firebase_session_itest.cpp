@@ -312,11 +312,11 @@ void secretStoreFailures(const test::NoSecretService& c) {
   }
   const std::string pairingId = test::newPairingId();
   Emulators().steerPairing(pairingId, {"token"}, test::uniqueUid("no-keyring"));
-  if (failedWith(outcome([&] { runTask(s.signIn(pairingId)); }), "Keychain 계정을 저장하지 못했습니다") &&
+  if (failedWith(outcome([&] { runTask(s.signIn(pairingId)); }), "키링 계정을 저장하지 못했습니다") &&
       !s.signedIn()) {
     passed |= 2;
   }
-  if (failedWith(outcome([&] { runTask(s.signOut()); }), "Keychain 로그아웃에 실패했습니다") &&
+  if (failedWith(outcome([&] { runTask(s.signOut()); }), "키링 로그아웃에 실패했습니다") &&
       !s.signedIn()) {
     passed |= 4;
   }

@@ -78,7 +78,7 @@ TEST_F(RecordingSessionTest, ACaptureErrorOrSleepStopsAndSavesTheRecordingWithIt
     ASSERT_TRUE(
         eventually([&] { return !model.session().recording() && !model.appStatus().working(); }, 10'000));
     ASSERT_TRUE(model.appStatus().warning().has_value());
-    EXPECT_EQ(model.appStatus().warning()->startsWith(QStringLiteral("Mac이 잠자기에")), c.sleepText);
+    EXPECT_EQ(model.appStatus().warning()->startsWith(QStringLiteral("컴퓨터가 잠자기에")), c.sleepText);
     EXPECT_FALSE(sleep->held);
     EXPECT_TRUE(source.stopped);
     const NativeNote stored = storedCopy(id);
