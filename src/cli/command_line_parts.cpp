@@ -61,13 +61,11 @@ CommandLineParts::~CommandLineParts() = default;
 
 QCoro::Task<void> CommandLineParts::openNote(const std::string& id) {
   NoteLibrary& library = m_parts->library();
-  requireNote(id);
   const QString noteID = QString::fromStdString(id);
   std::optional<NativeNote> note = co_await library.stored(noteID);
-  if (!note) {
-    requireNote(id);  // gone or unreadable since: its own error
-  }
-  library.addFirst(std::move(*note));
+  // Not there or not readable: requireNote says which (an invalid id, no such note, the store's
+  // error), or reads it after all.
+  library.addFirst(note ? std::move(*note) : requireNote(id));
   library.setSelectedNoteID(noteID);
 }
 
