@@ -132,7 +132,8 @@ TEST_F(ExportTest, SubtitleExportWritesSubRipAndWebVttThroughTheDialog) {
     m_dialog->answers.push_back(destination(c.file));
     QCoro::waitFor(model.exportSubtitles(c.format));
     ASSERT_EQ(m_dialog->asked.size(), 1U);
-    EXPECT_EQ(m_dialog->asked[0].first, NoteExporter::subtitleFileName(note, QLocale::system(), c.format));
+    EXPECT_EQ(m_dialog->asked[0].first,
+              NoteExporter::suggestedFileName(note, QLocale::system(), exportFormat(c.format)));
     EXPECT_TRUE(m_dialog->asked[0].first.endsWith(QString::fromLatin1(subtitles::extension(c.format))));
     EXPECT_EQ(m_dialog->asked[0].second, c.filter);
     EXPECT_EQ(readFile(m_dir / "out" / c.file), c.content);
@@ -157,7 +158,8 @@ TEST_F(ExportTest, TheSuggestedTranscriptNameCarriesTheNoteDateWithoutPathSepara
                         Case{"ko_KR", QStringLiteral("Sayloom-2026년 3월 1일.txt")}}) {
     SCOPED_TRACE(c.locale);
     ScopedEnv utc("TZ", "UTC");
-    const QString name = NoteExporter::transcriptFileName(note, QLocale(QString::fromLatin1(c.locale)));
+    const QString name = NoteExporter::suggestedFileName(note, QLocale(QString::fromLatin1(c.locale)),
+                                                         ExportFormat::transcript);
     EXPECT_EQ(name, c.name);
     EXPECT_FALSE(name.contains(QLatin1Char('/')));
   }

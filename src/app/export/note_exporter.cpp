@@ -54,14 +54,6 @@ QString NoteExporter::suggestedFileName(const NativeNote& note, const QLocale& l
   return datedFileName(note, locale, suffix);
 }
 
-QString NoteExporter::transcriptFileName(const NativeNote& note, const QLocale& locale) {
-  return suggestedFileName(note, locale, ExportFormat::transcript);
-}
-
-QString NoteExporter::subtitleFileName(const NativeNote& note, const QLocale& locale, SubtitleFormat format) {
-  return suggestedFileName(note, locale, exportFormat(format));
-}
-
 QString NoteExporter::datedFileName(const NativeNote& note, const QLocale& locale, const QString& extension) {
   // The locale's long date without the weekday and with the month abbreviated: "Mar 1, 2026",
   // "2026년 3월 1일", "1. März 2026".

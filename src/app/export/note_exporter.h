@@ -13,7 +13,6 @@
 
 #include "core/export_formats.h"
 #include "core/native_note.h"
-#include "core/subtitle_export.h"
 
 namespace sayloom {
 
@@ -41,8 +40,6 @@ public:
   // The name the save dialog suggests: "Sayloom-audio.wav" for the audio; for the transcript's
   // formats "Sayloom-", the note's date in `locale`, "." and the format's suffix.
   static QString suggestedFileName(const NativeNote& note, const QLocale& locale, ExportFormat format);
-  static QString transcriptFileName(const NativeNote& note, const QLocale& locale);
-  static QString subtitleFileName(const NativeNote& note, const QLocale& locale, SubtitleFormat format);
 
 private:
   static QString datedFileName(const NativeNote& note, const QLocale& locale, const QString& extension);
